@@ -1,0 +1,107 @@
+#include "geometry/incidence.h"
+
+#include <cmath>
+
+#include "geometry/units.h"
+
+namespace surf {
+
+void cleanVector(Vec3 &v) {
+  if (isOne(v.x)) {
+    v.z = 0.0;
+    v.y = 0.0;
+  }
+  if (isOne(v.y)) {
+    v.x = 0.0;
+    v.z = 0.0;
+  }
+  if (isOne(v.z)) {
+    v.y = 0.0;
+    v.x = 0.0;
+  }
+  if (isNegligible(v.x)) v.x = 0.0;
+  if (isNegligible(v.y)) v.y = 0.0;
+  if (isNegligible(v.z)) v.z = 0.0;
+}
+
+double foldAzimuth(double phi) {
+  while (phi < 0.0) phi += 360.0;
+  while (phi >= 360.0) phi -= 360.0;
+  if (phi > 270.0) {
+    phi = 360.0 - phi;
+  } else if (phi > 180.0) {
+    phi = phi - 180.0;
+  } else if (phi > 90.0) {
+    phi = 180.0 - phi;
+  }
+  return phi;
+}
+
+namespace {
+
+// Normal along +z: the incidence angle comes straight from the ray's transverse length and the
+// azimuth from its transverse direction; the sign of ray.z plays no part.
+void anglesOnPlusZ(const Vec3 &ray, double &theta, double &phi) {
+  if (isNegligible(ray.x) && isNegligible(ray.y)) {
+    theta = 0.0;
+    phi = 0.0;
+    return;
+  }
+  // A ray in or next to the surface plane can round to a transverse length above one; it is
+  // grazing, so it gets 90 degrees rather than the not-a-number asin would give (which the
+  // look-up would place at normal incidence). A not-a-number length fails the test and stays.
+  double transverse = std::sqrt(ray.y * ray.y + ray.x * ray.x);
+  if (transverse > 1.0) transverse = 1.0;
+  theta = std::asin(transverse);
+  phi = std::atan2(ray.y, ray.x);
+}
+
+// Any other normal: the azimuth is the unsigned angle, within the surface plane, between the
+// global x-axis projected into that plane and the ray's tangential direction.
+void anglesOnTiltedNormal(const Vec3 &ray, const Vec3 &normal, double &theta, double &phi) {
+  theta = std::acos(std::fabs(dot3(ray, normal)));
+  if (isNegligible(theta)) {
+    phi = 0.0;
+    return;
+  }
+  // Orient the normal into the z >= 0 half-space so the projected x-axis does not flip with it.
+  Vec3 n = normal;
+  if (normal.z < 0.0) n = Vec3{-normal.x, -normal.y, -normal.z};
+  const Vec3 e{1.0, 0.0, 0.0};
+  Vec3 t;
+  cross3(n, e, t);
+  normalize3(t);
+  Vec3 x;
+  cross3(t, n, x);
+  normalize3(x);
+  Vec3 w;
+  cross3(ray, n, w);
+  Vec3 a;
+  cross3(n, w, a);
+  // A ray exactly along the normal has no tangential direction and so no plane of incidence;
+  // it gets azimuth 0 like a ray along a +z normal, instead of whatever the last bit of the dot
+  // product above happened to decide.
+  if (normSquared3(a) == 0.0) {
+    phi = 0.0;
+    return;
+  }
+  normalize3(a);
+  phi = std::acos(dot3(x, a));
+}
+
+}  // namespace
+
+IncidenceAngles incidenceAngles(const Vec3 &ray, const Vec3 &normal) {
+  double theta;
+  double phi;
+  if (isNegligible(normal.x) && isNegligible(normal.y) && isOne(normal.z)) {
+    anglesOnPlusZ(ray, theta, phi);
+  } else {
+    anglesOnTiltedNormal(ray, normal, theta, phi);
+  }
+  phi = phi * kRadToDeg;
+  theta = theta * kRadToDeg;
+  return IncidenceAngles{theta, foldAzimuth(phi)};
+}
+
+}  // namespace surf

@@ -1,0 +1,32 @@
+// incidence.h - from the host's three direction vectors to the table's two angles.
+//
+// Offers the in-place snapping of an input vector (cleanVector) and the derivation of the angle
+// of incidence and the azimuth of the plane of incidence folded into 0..90 degrees.
+#ifndef SURF_GEOMETRY_INCIDENCE_H
+#define SURF_GEOMETRY_INCIDENCE_H
+
+#include "geometry/vec3.h"
+
+namespace surf {
+
+// Snaps v in place: a component within kEpsilon of +1 zeroes the other two (x, then y, then z
+// is tested, each test seeing the earlier changes), then every negligible component becomes
+// +0.0. A component near -1 snaps nothing, and the component that is one keeps its value.
+void cleanVector(Vec3 &v);
+
+struct IncidenceAngles {
+  double incidence;  // degrees, 0..90 for unit vectors; not clamped, may be not-a-number
+  double azimuth;    // degrees, folded into 0..90; may be not-a-number
+};
+
+// The angles of a ray with direction `ray` at a surface with normal `normal`, both taken as
+// they stand (snapped, not renormalised).
+IncidenceAngles incidenceAngles(const Vec3 &ray, const Vec3 &normal);
+
+// Brings an azimuth in degrees into [0, 360) and folds it into [0, 90]: phi, 180 - phi,
+// 180 + phi and 360 - phi all give the same result. A not-a-number passes through unchanged.
+double foldAzimuth(double phi);
+
+}  // namespace surf
+
+#endif

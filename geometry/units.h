@@ -1,0 +1,24 @@
+// units.h - the units and the one tolerance shared by every stage of an evaluation.
+//
+// Angles are kept in degrees everywhere except immediately around the trigonometric functions.
+#ifndef SURF_GEOMETRY_UNITS_H
+#define SURF_GEOMETRY_UNITS_H
+
+#include <cmath>
+
+namespace surf {
+
+constexpr double kRadToDeg = 57.29577951308232;
+constexpr double kDegToRad = 0.017453292519943295;
+
+// The one tolerance of the system: a value is negligible when its magnitude is below it and
+// counts as one when it lies within it of 1.0. Both tests are strict and, following IEEE
+// comparison rules, false for a not-a-number.
+constexpr double kEpsilon = 1e-12;
+
+inline bool isNegligible(double v) { return std::fabs(v) < kEpsilon; }
+inline bool isOne(double v) { return std::fabs(v - 1.0) < kEpsilon; }
+
+}  // namespace surf
+
+#endif

@@ -1,0 +1,47 @@
+// mueller.h - 4x4 Mueller matrices of the coating's reflected and transmitted light.
+//
+// Stokes vectors are ordered (I, Q, U, V); a Mat4 is row-major, element [i][j] at m[4*i + j].
+// Each beam is modelled as a linear diattenuator-retarder whose eigen-axis is turned by alpha:
+// Rot(-alpha) * D * Rot(alpha).
+#ifndef SURF_MUELLER_MUELLER_H
+#define SURF_MUELLER_MUELLER_H
+
+#include "geometry/vec3.h"
+
+namespace surf {
+
+struct Mat4 {
+  double m[16];
+};
+
+// out = l * r, each element summed as ((l0*r0 + l1*r1) + l2*r2) + l3*r3. The product is formed
+// in a temporary, so out may be l or r.
+void matMul4(Mat4 &out, const Mat4 &l, const Mat4 &r);
+
+// Rotation of the Stokes frame by an angle alpha, given c = cos 2alpha and s = sin 2alpha. The
+// inverse turn is rotationMueller(c, -s) with the same c and s.
+Mat4 rotationMueller(double c, double s);
+
+// Linear diattenuator-retarder with intensity eigen-values e1, e2 along its axes and retardance
+// delta (radians) between them, axis along the frame's x.
+Mat4 diattenuatorMueller(double e1, double e2, double delta);
+
+// Rot(-alpha) * D(e1, e2, delta) * Rot(alpha), alpha in degrees.
+Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta);
+
+// The two eigen-axis angles turned from the table's folded frame into the host's frame.
+struct OrientedAxes {
+  double reflection;    // H, degrees
+  double transmission;  // G, degrees
+};
+
+// Turns rAxis and tAxis (folded frame, degrees) into the host's frame, from the snapped ray
+// direction and reference direction. Only the angle of the reference direction's projection on
+// the global x-y plane is used; the surface normal plays no part.
+OrientedAxes orientAxes(const Vec3 &ray, const Vec3 &reference, double rAxis, double tAxis);
+
+constexpr double kReflectionRetardance = 3.141592653589793;  // pi: the 180 degree phase
+
+}  // namespace surf
+
+#endif

@@ -1,0 +1,74 @@
+#include "plugin/evaluate.h"
+
+#include "coating/lookup.h"
+#include "geometry/incidence.h"
+#include "geometry/units.h"
+#include "mueller/mueller.h"
+#include "plugin/coating_records.h"
+
+namespace surf {
+
+void *hostPointer = nullptr;
+
+namespace {
+
+// Transmission has no retardance; the value is formed from degrees like every other angle.
+constexpr double kTransmissionRetardance = 0.0 * kDegToRad;
+
+Vec3 loadVec3(const double *p) { return Vec3{p[0], p[1], p[2]}; }
+
+void storeVec3(double *p, const Vec3 &v) {
+  p[0] = v.x;
+  p[1] = v.y;
+  p[2] = v.z;
+}
+
+// Snaps the record's vector at `index` in place and returns the snapped value.
+Vec3 snapInPlace(double *in, int index) {
+  Vec3 v = loadVec3(in + index);
+  cleanVector(v);
+  storeVec3(in + index, v);
+  return v;
+}
+
+void storeMat4(double *p, const Mat4 &m) {
+  for (int i = 0; i < 16; ++i) p[i] = m.m[i];
+}
+
+}  // namespace
+
+void evaluateCoating(double *in, double *out) {
+  out[kOutAuxiliaryValue] = -1.0;
+
+  const Vec3 ray = snapInPlace(in, kInRayDirectionX);
+  const Vec3 reference = snapInPlace(in, kInReferenceDirectionX);
+  const Vec3 normal = snapInPlace(in, kInSurfaceNormalX);
+
+  out[kOutTransmissionPhase] = 0.0;
+  out[kOutReflectionPhase] = 180.0;
+
+  const GridBracket w = findBracket(wavelengthGrid, kWavelengthCount, in[kInWavelength]);
+  const IncidenceAngles angles = incidenceAngles(ray, normal);
+  const GridBracket i = findBracket(incidenceGrid, kIncidenceCount, angles.incidence);
+  const GridBracket a = findBracket(azimuthGrid, kAzimuthCount, angles.azimuth);
+
+  double v[kSampleColumns];
+  interpolateSample(w.lo, w.frac, i.lo, i.frac, a.lo, a.frac, v);
+  out[kOutReflectanceS] = v[kRs];
+  out[kOutReflectanceP] = v[kRp];
+  out[kOutTransmittanceS] = v[kTs];
+  out[kOutTransmittanceP] = v[kTp];
+
+  out[kOutAbsorptanceS] = (1.0 - out[kOutReflectanceS]) - out[kOutTransmittanceS];
+  out[kOutAbsorptanceP] = (1.0 - out[kOutReflectanceP]) - out[kOutTransmittanceP];
+
+  const OrientedAxes axes = orientAxes(ray, reference, v[kRAxis], v[kTAxis]);
+  storeMat4(out + kOutReflectionMueller,
+            rotatedDiattenuatorMueller(axes.reflection, v[kREigen1], v[kREigen2],
+                                       kReflectionRetardance));
+  storeMat4(out + kOutTransmissionMueller,
+            rotatedDiattenuatorMueller(axes.transmission, v[kTEigen1], v[kTEigen2],
+                                       kTransmissionRetardance));
+}
+
+}  // namespace surf

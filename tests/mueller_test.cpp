@@ -1,0 +1,135 @@
+// The Mueller building blocks, their products, and the turning of the eigen-axes.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "geometry/units.h"
+#include "mueller/mueller.h"
+
+namespace surf {
+namespace {
+
+const double kUlp = std::numeric_limits<double>::epsilon();
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+double at(const Mat4 &m, int i, int j) { return m.m[4 * i + j]; }
+
+Mat4 randomMat4(std::mt19937_64 &rng) {
+  std::uniform_real_distribution<double> u(-2, 2);
+  Mat4 m;
+  for (double &v : m.m) v = u(rng);
+  return m;
+}
+
+TEST(MatMul4, MatchesTheRowByColumnSumsAndAllowsAliasing) {
+  std::mt19937_64 rng(7);
+  for (int n = 0; n < 50; ++n) {
+    const Mat4 l = randomMat4(rng), r = randomMat4(rng);
+    Mat4 p;
+    matMul4(p, l, r);
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < 4; ++j)
+        ASSERT_EQ(((at(l, i, 0) * at(r, 0, j) + at(l, i, 1) * at(r, 1, j)) + at(l, i, 2) * at(r, 2, j)) +
+                      at(l, i, 3) * at(r, 3, j),
+                  at(p, i, j));
+    Mat4 left = l, right = r;
+    matMul4(left, left, r);
+    matMul4(right, l, right);
+    EXPECT_EQ(0, std::memcmp(&p, &left, sizeof p));
+    EXPECT_EQ(0, std::memcmp(&p, &right, sizeof p));
+  }
+}
+
+TEST(RotationMueller, InverseTurnUndoesTheTurn) {
+  for (double deg : {0.0, 12.5, 45.0, 90.0, 137.0, -33.0}) {
+    const double a2 = (deg * 2.0) * kDegToRad;
+    const double c = std::cos(a2), s = std::sin(a2);
+    Mat4 p;
+    matMul4(p, rotationMueller(c, -s), rotationMueller(c, s));
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < 4; ++j) EXPECT_NEAR(i == j ? 1.0 : 0.0, at(p, i, j), 2 * kUlp) << deg;
+  }
+}
+
+TEST(DiattenuatorMueller, HoldsTheEigenValuesAndRetardance) {
+  const double e1 = 0.0775963, e2 = 0.890069;
+  const Mat4 d = diattenuatorMueller(e1, e2, kReflectionRetardance);
+  const double r = std::sqrt(e2 * e1);
+  EXPECT_EQ((e2 + e1) * 0.5, at(d, 0, 0));
+  EXPECT_EQ((e1 - e2) * 0.5, at(d, 0, 1));
+  EXPECT_EQ(-r, at(d, 2, 2));  // cos(pi) is exactly -1
+  // sin(pi) is a tiny non-zero number, kept as the maths library gives it.
+  EXPECT_EQ(std::sin(3.141592653589793) * r, at(d, 2, 3));
+  EXPECT_NE(0.0, at(d, 2, 3));
+  EXPECT_EQ(-(std::sin(3.141592653589793) * r), at(d, 3, 2));
+  const Mat4 t = diattenuatorMueller(e1, e2, 0.0);
+  EXPECT_EQ(r, at(t, 3, 3));
+  EXPECT_TRUE(at(t, 3, 2) == 0 && std::signbit(at(t, 3, 2)));  // -(0 * r)
+}
+
+// Rot(-alpha) D Rot(alpha) keeps the intensity row's first element and the circular element
+// whatever the axis; equal eigen-values make it a multiple of the identity.
+TEST(RotatedDiattenuatorMueller, InvariantsOverAxisAngles) {
+  std::mt19937_64 rng(11);
+  std::uniform_real_distribution<double> angle(-200, 200), value(0, 1);
+  for (int n = 0; n < 200; ++n) {
+    const double alpha = angle(rng), a = value(rng), b = value(rng);
+    const double e1 = std::fmin(a, b), e2 = std::fmax(a, b);
+    const Mat4 refl = rotatedDiattenuatorMueller(alpha, e1, e2, kReflectionRetardance);
+    const Mat4 trans = rotatedDiattenuatorMueller(alpha, e2, e1, 0.0);
+    EXPECT_EQ((e2 + e1) * 0.5, at(refl, 0, 0));
+    EXPECT_EQ(-std::sqrt(e2 * e1), at(refl, 3, 3));
+    EXPECT_EQ(std::sqrt(e1 * e2), at(trans, 3, 3));
+    const Mat4 same = rotatedDiattenuatorMueller(alpha, a, a, 0.0);
+    for (int i = 0; i < 4; ++i)
+      for (int j = 0; j < 4; ++j) EXPECT_NEAR(i == j ? a : 0.0, at(same, i, j), 4 * kUlp);
+  }
+  const Mat4 exact = rotatedDiattenuatorMueller(0.0, 0.3, 0.3, 0.0);
+  for (int i = 0; i < 4; ++i)
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(i == j ? 0.3 : 0.0, std::fabs(at(exact, i, j)));
+}
+
+// At axis 0 the rotations are the identity; the product's sums turn the diattenuator's -0.0
+// at [3][2] into +0.0.
+TEST(RotatedDiattenuatorMueller, AxisZeroGivesTheBareDiattenuator) {
+  const Mat4 d = diattenuatorMueller(0.2, 0.7, 0.0);
+  const Mat4 w = rotatedDiattenuatorMueller(0.0, 0.2, 0.7, 0.0);
+  for (int k = 0; k < 16; ++k) EXPECT_EQ(d.m[k], w.m[k]);
+  EXPECT_TRUE(std::signbit(at(d, 3, 2)));
+  EXPECT_FALSE(std::signbit(at(w, 3, 2)));
+}
+
+struct OrientCase {
+  const char *what;
+  Vec3 ray, reference;
+  double h, g;  // expected, from rAxis = 10 and tAxis = 30
+};
+
+TEST(OrientAxes, TurnsFoldedAxesIntoTheHostFrame) {
+  const double r = 10, t = 30;
+  const OrientCase cases[] = {
+      {"no transverse part", {0, 0, 1}, {1, 0, 0}, 0, 0},
+      {"x*y negligible, neither is", {1e-7, 1e-7, 1}, {1, 0, 0}, 0, 0},
+      {"x-z plane, reference +x", {0.6, 0, 0.8}, {1, 0, 0}, r + 90, 90 - t},
+      {"y-z plane, reference +y", {0, 0.6, 0.8}, {0, 1, 0}, r, 180 - t},
+      {"x*y > 0, reference +x", {0.3, 0.2, 0.9}, {1, 0, 0}, r + 90, 90 - t},
+      {"x*y < 0 mirrors, reference +x", {0.3, -0.2, 0.9}, {1, 0, 0}, 90 - r, t + 90},
+      {"reference z is not read", {0.3, 0.2, 0.9}, {0, 1, kNaN}, r, 180 - t},
+  };
+  for (const OrientCase &c : cases) {
+    SCOPED_TRACE(c.what);
+    const OrientedAxes got = orientAxes(c.ray, c.reference, r, t);
+    EXPECT_NEAR(c.h, got.reflection, 1e-12);
+    EXPECT_NEAR(c.g, got.transmission, 1e-12);
+  }
+  // A not-a-number reference reaches the angles only when the ray has a transverse part.
+  EXPECT_TRUE(std::isnan(orientAxes({0.3, 0.2, 0.9}, {kNaN, 0, 0}, r, t).reflection));
+  EXPECT_EQ(0.0, orientAxes({0, 0, 1}, {kNaN, 0, 0}, r, t).reflection);
+}
+
+}  // namespace
+}  // namespace surf

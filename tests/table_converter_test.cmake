@@ -1,0 +1,108 @@
+# Feeds the coating-table converter broken copies of a good data file and checks that each is
+# refused with the file, the line and the fault named.
+#   cmake -DSCRIPT=embed_table.cmake -DGOOD=data.csv -DWORK=dir -P table_converter_test.cmake
+
+file(REMOVE_RECURSE "${WORK}")
+file(MAKE_DIRECTORY "${WORK}")
+file(STRINGS "${GOOD}" lines)
+list(LENGTH lines count)
+set(failures 0)
+
+# Writes `lines` with line `number` (1-based) replaced, removed (REMOVE) or doubled (DOUBLE).
+function(write_variant name number replacement)
+  set(variant ${lines})
+  math(EXPR index "${number} - 1")
+  list(GET variant ${index} original)
+  list(REMOVE_AT variant ${index})
+  if(replacement STREQUAL "DOUBLE")
+    list(INSERT variant ${index} "${original}" "${original}")
+  elseif(NOT replacement STREQUAL "REMOVE")
+    list(INSERT variant ${index} "${replacement}")
+  endif()
+  string(JOIN "\n" text ${variant})
+  file(WRITE "${WORK}/${name}.csv" "${text}\n")
+endfunction()
+
+function(expect_refused name expected)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${WORK}/${name}.csv -DOUTPUT=${WORK}/${name}.cpp -P ${SCRIPT}
+    RESULT_VARIABLE result ERROR_VARIABLE err OUTPUT_QUIET)
+  string(REGEX REPLACE "[ \n]+" " " err "${err}")
+  if(result EQUAL 0)
+    message(SEND_ERROR "${name}: accepted, expected refusal with '${expected}'")
+  elseif(NOT err MATCHES "${expected}")
+    message(SEND_ERROR "${name}: message '${err}' does not contain '${expected}'")
+  elseif(EXISTS ${WORK}/${name}.cpp)
+    message(SEND_ERROR "${name}: refused but still wrote its output")
+  else()
+    message(STATUS "${name}: refused as expected")
+  endif()
+endfunction()
+
+list(GET lines 5 row6)
+string(REPLACE "," ";" fields "${row6}")
+
+write_variant(header 1 "wavelength,incidence,azimuth,rs,rp")
+expect_refused(header "header.csv:1: header must be exactly")
+
+list(GET fields 0 1 2 3 keep)
+string(JOIN "," short_row ${keep})
+write_variant(missing_fields 6 "${short_row}")
+expect_refused(missing_fields "missing_fields.csv:6: 4 fields, 15 expected")
+
+write_variant(extra_field 6 "${row6},0.5")
+expect_refused(extra_field "extra_field.csv:6: 16 fields, 15 expected")
+
+set(bad ${fields})
+list(REMOVE_AT bad 6)
+list(INSERT bad 6 "0.8x")
+string(JOIN "," bad_row ${bad})
+write_variant(not_a_number 6 "${bad_row}")
+expect_refused(not_a_number "not_a_number.csv:6: column rEigen2: '0.8x' is not a number")
+
+set(bad ${fields})
+list(REMOVE_AT bad 3)
+list(INSERT bad 3 "1e400")
+string(JOIN "," bad_row ${bad})
+write_variant(overflow 6 "${bad_row}")
+expect_refused(overflow "overflow.csv:6: column rs: '1e400' has a three-digit exponent")
+
+write_variant(empty_field 6 "${row6},")
+expect_refused(empty_field "empty_field.csv:6: empty field")
+
+write_variant(missing_row 6 REMOVE)
+expect_refused(missing_row "missing_row.csv:6: grid point .* out of place: table order needs \\(0.4, 0, 20\\)")
+
+write_variant(duplicate_row 6 DOUBLE)
+expect_refused(duplicate_row "duplicate_row.csv:7: grid point .* out of place")
+
+write_variant(truncated ${count} REMOVE)
+expect_refused(truncated "truncated.csv:11192: file ends after 11190 sample rows")
+
+file(WRITE "${WORK}/extra_row.csv" "")
+foreach(line IN LISTS lines)
+  file(APPEND "${WORK}/extra_row.csv" "${line}\n")
+endforeach()
+list(GET lines -1 last)
+file(APPEND "${WORK}/extra_row.csv" "${last}\n")
+expect_refused(extra_row "extra_row.csv:11193: extra row after the last sample")
+
+set(bad ${fields})
+list(REMOVE_AT bad 0)
+list(INSERT bad 0 "0.41")
+string(JOIN "," bad_row ${bad})
+write_variant(wrong_wavelength 6 "${bad_row}")
+expect_refused(wrong_wavelength "wrong_wavelength.csv:6: grid point \\(wavelength 0.41, incidence 0, azimuth 20\\) out of place")
+
+# The converter accepts the good file, with grid values written in other decimal forms.
+set(good_variant ${fields})
+list(REMOVE_AT good_variant 0)
+list(INSERT good_variant 0 "0.4000")
+string(JOIN "," good_row ${good_variant})
+write_variant(other_forms 6 "${good_row}")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${WORK}/other_forms.csv -DOUTPUT=${WORK}/other_forms.cpp -P ${SCRIPT}
+  RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(SEND_ERROR "other_forms: a valid file was refused")
+endif()
