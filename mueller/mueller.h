@@ -26,8 +26,12 @@ Mat4 rotationMueller(double c, double s);
 // delta (radians) between them, axis along the frame's x.
 Mat4 diattenuatorMueller(double e1, double e2, double delta);
 
-// Rot(-alpha) * D(e1, e2, delta) * Rot(alpha), alpha in degrees.
+// Rot(-alpha) * D(e1, e2, delta) * Rot(alpha), alpha in degrees: the matrix of a diattenuator-
+// retarder whose axis is turned by alpha. Gives the same bits as the literal form below, which
+// multiplies out the three full matrices with matMul4, but skips the products with constant
+// zeros.
 Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta);
+Mat4 rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2, double delta);
 
 // The two eigen-axis angles turned from the table's folded frame into the host's frame.
 struct OrientedAxes {

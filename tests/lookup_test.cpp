@@ -3,6 +3,8 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 
 #include "coating/lookup.h"
 
@@ -62,6 +64,45 @@ TEST(FindBracket, PlacesValuesAsTheTableIsRead) {
       EXPECT_FALSE(std::signbit(b.frac));
     } else {
       EXPECT_NEAR(c.frac, b.frac, c.ulps * std::numeric_limits<double>::epsilon());
+    }
+  }
+}
+
+// The search starts from a guess; it must land where a plain scan from the first interval
+// does, for values on, between and one ulp around every grid point, and far outside.
+TEST(FindBracket, GuessedStartLandsWhereAScanDoes) {
+  const struct {
+    const double *grid;
+    int count;
+  } grids[] = {{wavelengthGrid, kWavelengthCount}, {incidenceGrid, kIncidenceCount},
+               {azimuthGrid, kAzimuthCount}};
+  std::mt19937_64 rng(5);
+  for (const auto &g : grids) {
+    std::vector<double> values = {1e300, -1e300, kInf, 1e-300, g.grid[0] - 1, g.grid[g.count - 1] + 1};
+    for (int k = 0; k < g.count; ++k) {
+      double v = g.grid[k];
+      values.push_back(v);
+      for (int step = 0; step < 3; ++step) {
+        values.push_back(std::nextafter(values.back(), -kInf));
+      }
+      v = g.grid[k];
+      for (int step = 0; step < 3; ++step) values.push_back(v = std::nextafter(v, kInf));
+    }
+    std::uniform_real_distribution<double> u(g.grid[0] - 1, g.grid[g.count - 1] + 1);
+    for (int n = 0; n < 5000; ++n) values.push_back(u(rng));
+    for (double v : values) {
+      SCOPED_TRACE(v);
+      int lo = 0;
+      double frac = 0;
+      if (v > g.grid[0]) {
+        int k = 1;
+        while (k < g.count - 1 && v > g.grid[k]) ++k;
+        lo = k - 1;
+        frac = std::fmin((v - g.grid[lo]) / (g.grid[k] - g.grid[lo]), 1.0);
+      }
+      const GridBracket b = findBracket(g.grid, g.count, v);
+      ASSERT_EQ(lo, b.lo);
+      ASSERT_EQ(frac, b.frac);
     }
   }
 }

@@ -103,6 +103,40 @@ TEST(RotatedDiattenuatorMueller, AxisZeroGivesTheBareDiattenuator) {
   EXPECT_FALSE(std::signbit(at(w, 3, 2)));
 }
 
+// The shortcut that skips products with the factors' constant zeros must give the bits of the
+// full products: signed zeros (equal eigen-values, zero eigen-values, axis 0) and
+// not-a-numbers included.
+TEST(RotatedDiattenuatorMueller, ShortcutGivesTheBitsOfTheFullProducts) {
+  const double inf = std::numeric_limits<double>::infinity();
+  const double angles[] = {0.0,  -0.0, 45.0, 90.0, -90.0, 180.0, 22.5, 1e-300, -1e-300, 1e300,
+                           kNaN, inf,  -inf, 0.04, 89.96, 135.0, -4.55, 360.0, 1e-20, 270.0};
+  const double values[] = {0.0,  -0.0, 1.0,  0.5,  0.0775963, 0.890069, 3.36044e-05, 1e-310,
+                           -0.25, kNaN, inf,  1e-160, 1e300};
+  std::mt19937_64 rng(20261209);
+  std::uniform_real_distribution<double> u(0, 1), angle(-400, 400);
+  int compared = 0;
+  for (double delta : {kReflectionRetardance, 0.0}) {
+    for (double alpha : angles)
+      for (double e1 : values)
+        for (double e2 : values) {
+          const Mat4 fast = rotatedDiattenuatorMueller(alpha, e1, e2, delta);
+          const Mat4 full = rotatedDiattenuatorMuellerLiteral(alpha, e1, e2, delta);
+          ASSERT_EQ(0, std::memcmp(&fast, &full, sizeof fast))
+              << "alpha " << alpha << " e1 " << e1 << " e2 " << e2 << " delta " << delta;
+          ++compared;
+        }
+    for (int n = 0; n < 20000; ++n) {
+      const double alpha = angle(rng), e1 = u(rng), e2 = n % 7 == 0 ? e1 : u(rng);
+      const Mat4 fast = rotatedDiattenuatorMueller(alpha, e1, e2, delta);
+      const Mat4 full = rotatedDiattenuatorMuellerLiteral(alpha, e1, e2, delta);
+      ASSERT_EQ(0, std::memcmp(&fast, &full, sizeof fast))
+          << "alpha " << alpha << " e1 " << e1 << " e2 " << e2 << " delta " << delta;
+      ++compared;
+    }
+  }
+  EXPECT_EQ(2 * (20 * 13 * 13 + 20000), compared);
+}
+
 struct OrientCase {
   const char *what;
   Vec3 ray, reference;
