@@ -1,0 +1,427 @@
+// surf-probe run as a user runs it, with the built plug-in: exit statuses, messages, files
+// left behind, and numbers compared bit for bit with direct calls into the plug-in.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+#include "tools/probe/plot.h"
+#include "tools/probe/plugin_loader.h"
+#include "tools/probe/records.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using probe::HitRecord;
+
+uint64_t bits(double v) {
+  uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+
+std::string readFile(const fs::path &path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void writeFile(const fs::path &path, const std::string &text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::vector<std::string> split(const std::string &text, char separator) {
+  std::vector<std::string> parts;
+  std::stringstream in(text);
+  std::string part;
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  if (!text.empty() && text.back() == separator) parts.push_back("");
+  return parts;
+}
+
+// A CSV text as rows of name -> number, read with strtod (not with the probe's own parser).
+std::vector<std::map<std::string, double>> readCsv(const std::string &text) {
+  const std::vector<std::string> lines = split(text, '\n');
+  std::vector<std::map<std::string, double>> rows;
+  if (lines.empty()) return rows;
+  const std::vector<std::string> names = split(lines[0], ',');
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    if (lines[i].empty()) continue;
+    const std::vector<std::string> fields = split(lines[i], ',');
+    EXPECT_EQ(fields.size(), names.size()) << "line " << i + 1;
+    std::map<std::string, double> row;
+    for (std::size_t c = 0; c < fields.size() && c < names.size(); ++c) {
+      char *end = nullptr;
+      row[names[c]] = std::strtod(fields[c].c_str(), &end);
+      EXPECT_EQ(*end, '\0') << names[c] << " = '" << fields[c] << "'";
+    }
+    rows.push_back(row);
+  }
+  return rows;
+}
+
+// The plug-in called directly, for the values surf-probe should have shown.
+const probe::PluginLibrary &directPlugin() {
+  static probe::PluginLibrary plugin;
+  static const std::string error = plugin.open(SURF_PLUGIN_PATH);
+  EXPECT_EQ(error, "");
+  return plugin;
+}
+
+HitRecord evaluateDirectly(const double columns[probe::kHitColumnCount]) {
+  HitRecord record{};
+  probe::setHitColumns(record.input, columns);
+  directPlugin().evaluateCoating()(record.input, nullptr, nullptr, nullptr, record.output);
+  return record;
+}
+
+// Every hit column (as the plug-in left it) and every output, bit for bit.
+void expectRowMatches(const std::map<std::string, double> &row, const HitRecord &expected,
+                      const std::string &context) {
+  for (int c = 0; c < probe::kHitColumnCount; ++c)
+    EXPECT_EQ(bits(row.at(probe::kHitColumnNames[c])),
+              bits(expected.input[probe::kHitColumnRecordIndex[c]]))
+        << context << " " << probe::kHitColumnNames[c];
+  for (int i = 0; i < kCoatingOutputCount; ++i)
+    EXPECT_EQ(bits(row.at(probe::outputFieldName(i))), bits(expected.output[i]))
+        << context << " " << probe::outputFieldName(i);
+}
+
+struct ProbeRun {
+  int status;
+  std::string out, err;
+};
+
+class Cli : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const ::testing::TestInfo *info = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = fs::path(PROBE_TEST_WORK_DIR) / info->name();
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+
+  // Runs surf-probe with `args` (shell words) in the test's directory, `environment` put in
+  // front (e.g. "PATH=/x").
+  ProbeRun probe(const std::string &args, const std::string &input = "",
+                 const std::string &environment = "") {
+    writeFile(dir_ / "stdin", input);
+    const std::string command = "cd '" + dir_.string() + "' && " + environment + " '" +
+                                SURF_PROBE_PATH + "' --plugin '" + SURF_PLUGIN_PATH + "' " + args +
+                                " <stdin >stdout 2>stderr";
+    const int raw = std::system(command.c_str());
+    return ProbeRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(dir_ / "stdout"),
+                    readFile(dir_ / "stderr")};
+  }
+
+  // Files in the test's directory other than the ones probe() itself uses.
+  std::vector<std::string> filesLeft() const {
+    std::vector<std::string> names;
+    for (const fs::directory_entry &e : fs::directory_iterator(dir_)) {
+      const std::string name = e.path().filename().string();
+      if (name != "stdin" && name != "stdout" && name != "stderr") names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path dir_;
+};
+
+const char *const kBatchHeader =
+    "wavelength,rayX,rayY,rayZ,referenceX,referenceY,referenceZ,normalX,normalY,normalZ\n";
+
+TEST_F(Cli, HelpPrintsUsage) {
+  const ProbeRun run = probe("--help");
+  EXPECT_EQ(run.status, 0);
+  EXPECT_NE(run.out.find("Usage:"), std::string::npos);
+  EXPECT_NE(run.out.find("surf-probe batch"), std::string::npos);
+}
+
+// Runs of blanks as one space, so checks do not depend on the table's column widths.
+std::string squeezeBlanks(const std::string &text) {
+  std::string out;
+  for (char c : text)
+    if (c != ' ' || out.empty() || out.back() != ' ') out += c;
+  return out;
+}
+
+TEST_F(Cli, DefaultHitShowsTheWorkedExample) {
+  const ProbeRun run = probe("");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(run.err, "");
+  const std::string table = squeezeBlanks(run.out);
+  for (const char *line : {"ray direction 0.3, 0.2, 0.9327379053088815\n",
+                           "reference direction 1, 0, 0\n", "surface normal 0, 0, 1\n",
+                           "incidence angle 21.1342922148 deg\n",
+                           "folded azimuth 33.6900675260 deg\n", "reflectionPhase 180\n",
+                           "transmissionPhase 0\n", "auxiliaryValue -1\n"})
+    EXPECT_NE(table.find(line), std::string::npos) << line << "\n" << run.out;
+  for (int i = 0; i < kOutReflectionMueller; ++i)
+    EXPECT_NE(table.find(std::string(" ") + probe::outputFieldName(i) + " "), std::string::npos);
+  EXPECT_NE(table.find("reflectionMueller"), std::string::npos);
+  EXPECT_NE(table.find("transmissionMueller"), std::string::npos);
+}
+
+TEST_F(Cli, CsvCarriesThePluginsNumbersExactly) {
+  struct Case {
+    const char *args;
+    double columns[probe::kHitColumnCount];
+  } cases[] = {
+      {"", {0.555, 0.3, 0.2, std::sqrt(0.87), 1, 0, 0, 0, 0, 1}},
+      // Snapped by the plug-in: the CSV must show the record after the call.
+      {"--ray 1e-13,0.6,0.8 --normal 3e-13,-4e-13,0.9999999999995",
+       {0.555, 1e-13, 0.6, 0.8, 1, 0, 0, 3e-13, -4e-13, 0.9999999999995}},
+      {"--wavelength 0.4321 --ray -0.5,0.5,-0.7071067811865476 --reference 0,1,0 --normal 0,0,-1",
+       {0.4321, -0.5, 0.5, -0.7071067811865476, 0, 1, 0, 0, 0, -1}},
+      {"--wavelength nan", {NAN, 0.3, 0.2, std::sqrt(0.87), 1, 0, 0, 0, 0, 1}},
+  };
+  for (const Case &c : cases) {
+    const ProbeRun run = probe(std::string("--format csv ") + c.args);
+    ASSERT_EQ(run.status, 0) << c.args << "\n" << run.err;
+    const auto rows = readCsv(run.out);
+    ASSERT_EQ(rows.size(), 1u) << c.args;
+    expectRowMatches(rows[0], evaluateDirectly(c.columns), c.args);
+  }
+}
+
+TEST_F(Cli, CsvShowsTheSnappedVectors) {
+  const ProbeRun run = probe("--format csv --ray 1e-13,0.6,0.8 --normal 1e-13,0,1.0000000000001");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto row = readCsv(run.out).at(0);
+  EXPECT_EQ(bits(row.at("rayX")), bits(0.0));
+  EXPECT_EQ(row.at("normalX"), 0.0);
+  EXPECT_EQ(row.at("normalZ"), 1.0000000000001);  // the component that is one keeps its value
+}
+
+TEST_F(Cli, StokesOutputIsTheMatrixTimesTheState) {
+  const double s[4] = {1, 0.6, 0, 0.8};
+  const ProbeRun run = probe("--format csv --stokes 1,0.6,0,0.8");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto row = readCsv(run.out).at(0);
+  for (const std::string beam : {"reflect", "transmiss"}) {
+    const std::string prefix = beam == "reflect" ? "reflected" : "transmitted";
+    double out[4];
+    for (int i = 0; i < 4; ++i) {
+      out[i] = 0;
+      for (int j = 0; j < 4; ++j)
+        out[i] += row.at(beam + "ionMueller" + std::to_string(i) + std::to_string(j)) * s[j];
+      EXPECT_NEAR(row.at(prefix + "S" + std::to_string(i)), out[i], 1e-15) << prefix << i;
+    }
+    const double polarized = std::sqrt(out[1] * out[1] + out[2] * out[2] + out[3] * out[3]);
+    EXPECT_NEAR(row.at(prefix + "DegreeOfPolarization"), polarized / out[0], 1e-12);
+    EXPECT_NEAR(row.at(prefix + "Orientation"), 0.5 * std::atan2(out[2], out[1]) * 180 / M_PI,
+                1e-9);
+  }
+  // The readable table shows the same states.
+  const ProbeRun table = probe("--stokes 1,0.6,0,0.8");
+  EXPECT_NE(table.out.find("reflected Stokes"), std::string::npos);
+  EXPECT_NE(table.out.find("polarization degree"), std::string::npos);
+}
+
+struct BadRun {
+  std::string args;
+  const char *fragment;
+};
+
+TEST_F(Cli, BadInputExitsWithStatusTwoAndSaysWhy) {
+  const BadRun cases[] = {
+      {"--bogus", "unknown option '--bogus'"},
+      {"--ray", "--ray: missing value"},
+      {"--ray 0.3,abc,1", "--ray: component 2 'abc' of '0.3,abc,1' is not a number"},
+      {"--ray 0.3,0.2", "--ray: expected 3 comma-separated numbers, got 2"},
+      {"--reference 1,0,0junk", "--reference: component 3 '0junk'"},
+      {"--wavelength 0.5.5", "--wavelength: '0.5.5' is not a number"},
+      {"--plugin /nonexistent/surf.so", "--plugin '/nonexistent/surf.so': cannot load"},
+      {std::string("--plugin '") + INCOMPLETE_PLUGIN_PATH + "'",
+       "does not export fnEvaluateCoating"},
+      {"sweep --over incidence --step 0", "--step: must be positive"},
+      {"sweep --over incidence --from 10 --to 5", "--to: 5 is below --from 10"},
+      {"sweep --over azimuth --normal 0,0,1", "--normal: an angle sweep works on the +z normal"},
+      {"batch missing.csv", "'missing.csv': cannot open"},
+  };
+  for (const BadRun &c : cases) {
+    const ProbeRun run = probe(c.args);
+    EXPECT_EQ(run.status, 2) << c.args;
+    EXPECT_NE(run.err.find(c.fragment), std::string::npos) << c.args << "\n" << run.err;
+    EXPECT_EQ(run.out, "") << c.args;
+  }
+}
+
+TEST_F(Cli, BatchMatchesDirectCallsBitForBit) {
+  std::mt19937_64 random(424242);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0), wavelength(0.38, 0.72);
+  std::vector<std::array<double, probe::kHitColumnCount>> hits;
+  for (int i = 0; i < 300; ++i) {
+    const double x = unit(random), y = unit(random), z = unit(random);
+    const double n = std::sqrt(x * x + y * y + z * z);
+    hits.push_back({wavelength(random), x / n, y / n, z / n, 1, 0, 0, 0, 0, 1});
+  }
+  hits.push_back({0.555, 1e-13, -2e-13, 1, 0.5, 0.5, 0.7071067811865476, 0.6, 0, 0.8});
+  hits.push_back({0.7, 1, 0, 0, 0, 1, 0, 1e-300, 0, -1});
+  std::string input = kBatchHeader;
+  for (const auto &h : hits) {
+    for (int c = 0; c < probe::kHitColumnCount; ++c) {
+      char field[32];
+      std::snprintf(field, sizeof field, "%.17g", h[c]);
+      input += field;
+      input += c + 1 < probe::kHitColumnCount ? ',' : '\n';
+    }
+  }
+  writeFile(dir_ / "hits.csv", input);
+
+  const ProbeRun fromFile = probe("batch hits.csv -o out.csv");
+  ASSERT_EQ(fromFile.status, 0) << fromFile.err;
+  const ProbeRun fromStdin = probe("batch -", input);
+  ASSERT_EQ(fromStdin.status, 0) << fromStdin.err;
+  EXPECT_EQ(readFile(dir_ / "out.csv"), fromStdin.out);
+
+  const auto rows = readCsv(fromStdin.out);
+  ASSERT_EQ(rows.size(), hits.size());
+  for (std::size_t i = 0; i < hits.size(); ++i)
+    expectRowMatches(rows[i], evaluateDirectly(hits[i].data()), "row " + std::to_string(i + 2));
+}
+
+TEST_F(Cli, BatchAcceptsWindowsLineEndsAndBlankLines) {
+  const ProbeRun run = probe("batch", std::string("\xEF\xBB\xBF") +
+                                          "wavelength,rayX,rayY,rayZ,referenceX,referenceY,"
+                                          "referenceZ,normalX,normalY,normalZ\r\n"
+                                          "0.555,0.3,0.2,0.9327379053088815,1,0,0,0,0,1\r\n\r\n");
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(readCsv(run.out).size(), 1u);
+}
+
+TEST_F(Cli, MalformedBatchRowsNameTheLineAndColumn) {
+  const std::string good = "0.555,0.3,0.2,0.9,1,0,0,0,0,1\n";
+  const struct {
+    std::string text;
+    const char *fragment;
+  } cases[] = {
+      {kBatchHeader + good + "0.555,0.3,x,0.9,1,0,0,0,0,1\n",
+       "bad.csv:3: column 3 (rayY): 'x' is not a number"},
+      {kBatchHeader + good + good + "0.555,0.3,0.2\n", "bad.csv:4: column 4 (rayZ): missing"},
+      {kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1,5\n"),
+       "bad.csv:2: column 11: extra field '5'"},
+      {"wavelength,rayX\n" + good, "bad.csv:1: the header must be"},
+      {"", "bad.csv: empty input"},
+  };
+  for (const auto &c : cases) {
+    writeFile(dir_ / "bad.csv", c.text);
+    const ProbeRun run = probe("batch bad.csv -o out.csv");
+    EXPECT_EQ(run.status, 2) << c.fragment;
+    EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err;
+    EXPECT_EQ(filesLeft(), std::vector<std::string>{"bad.csv"}) << c.fragment;
+  }
+}
+
+TEST_F(Cli, BatchNeverOverwritesWithoutForce) {
+  writeFile(dir_ / "hits.csv", kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"));
+  writeFile(dir_ / "results.csv", "precious\n");
+  const ProbeRun refused = probe("batch hits.csv -o results.csv");
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("-o 'results.csv': the file exists; pass --force"), std::string::npos)
+      << refused.err;
+  EXPECT_EQ(readFile(dir_ / "results.csv"), "precious\n");
+
+  const ProbeRun replaced = probe("batch hits.csv -o results.csv --force");
+  ASSERT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(readCsv(readFile(dir_ / "results.csv")).size(), 1u);
+  EXPECT_EQ(filesLeft(), (std::vector<std::string>{"hits.csv", "results.csv"}));
+}
+
+TEST_F(Cli, FailedRunLeavesTheUsersFileWhole) {
+  // More rows than one chunk, so part of the output has been written when the bad row comes.
+  std::string input = kBatchHeader;
+  for (int i = 0; i < 10000; ++i) input += "0.555,0.3,0.2,0.9,1,0,0,0,0,1\n";
+  input += "0.555,0.3,0.2,0.9,1,0,0,0,0,oops\n";
+  writeFile(dir_ / "hits.csv", input);
+  writeFile(dir_ / "results.csv", "precious\n");
+  const ProbeRun run = probe("batch hits.csv -o results.csv --force");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("hits.csv:10002: column 10 (normalZ): 'oops'"), std::string::npos)
+      << run.err;
+  EXPECT_EQ(readFile(dir_ / "results.csv"), "precious\n");
+  EXPECT_EQ(filesLeft(), (std::vector<std::string>{"hits.csv", "results.csv"}));
+}
+
+TEST_F(Cli, BatchTimingReportsThePluginTimeSeparately) {
+  const ProbeRun run =
+      probe("batch --timing", kBatchHeader + std::string("0.5,0,0,1,1,0,0,0,0,1\n"));
+  ASSERT_EQ(run.status, 0) << run.err;
+  EXPECT_NE(run.err.find("1 hits; plug-in "), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("reading, parsing and writing"), std::string::npos) << run.err;
+}
+
+// A sweep point must agree with the single hit the same options describe, and its eigen-axis
+// columns with the first row of that hit's Mueller matrices.
+TEST_F(Cli, SweepAgreesWithSingleHits) {
+  const ProbeRun sweep = probe("sweep --over incidence --from 0 --to 60 --step 15 --azimuth 120");
+  ASSERT_EQ(sweep.status, 0) << sweep.err;
+  const auto rows = readCsv(sweep.out);
+  ASSERT_EQ(rows.size(), 5u);
+  for (const auto &row : rows) {
+    const double incidence = row.at("incidence");
+    EXPECT_NEAR(row.at("incidenceAngle"), incidence, 1e-9);
+    EXPECT_NEAR(row.at("azimuthAngle"), incidence == 0 ? 0 : 60, 1e-9);  // 120 folds to 60
+
+    char args[128];
+    std::snprintf(args, sizeof args, "--format csv --incidence %.17g --azimuth 120", incidence);
+    const auto hit = readCsv(probe(args).out).at(0);
+    for (const char *name : {"reflectanceS", "reflectanceP", "transmittanceS", "transmittanceP",
+                             "absorptanceS", "absorptanceP"})
+      EXPECT_EQ(bits(row.at(name)), bits(hit.at(name))) << name << " at " << incidence;
+    for (const std::string beam : {"reflection", "transmission"}) {
+      const double m00 = hit.at(beam + "Mueller00"), m01 = hit.at(beam + "Mueller01"),
+                   m02 = hit.at(beam + "Mueller02");
+      EXPECT_NEAR(row.at(beam + "Diattenuation"), std::hypot(m01, m02) / m00, 1e-14);
+      const double axis = 0.5 * std::atan2(m02, m01) * 180 / M_PI;
+      EXPECT_NEAR(std::remainder(row.at(beam + "Axis") - axis, 180.0), 0.0, 1e-9);
+    }
+  }
+}
+
+TEST_F(Cli, SweepWritesItsFileOnlyWhenAsked) {
+  writeFile(dir_ / "sweep.csv", "precious\n");
+  EXPECT_EQ(probe("sweep --over wavelength -o sweep.csv").status, 2);
+  EXPECT_EQ(readFile(dir_ / "sweep.csv"), "precious\n");
+  const ProbeRun run = probe("sweep --over wavelength --stokes 1,0,0,0 -o sweep.csv --force");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const auto rows = readCsv(readFile(dir_ / "sweep.csv"));
+  ASSERT_EQ(rows.size(), 61u);
+  EXPECT_EQ(rows.front().at("wavelength"), 0.4);
+  EXPECT_EQ(rows.back().at("wavelength"), 0.7);
+  EXPECT_TRUE(rows.front().count("transmittedOrientation"));
+}
+
+TEST_F(Cli, PlotRendersAPngOfTheRequestedSize) {
+  const char *path = std::getenv("PATH");
+  if (probe::findOnPath("gnuplot", path ? path : "").empty()) GTEST_SKIP() << "no gnuplot";
+  const ProbeRun run = probe("plot -o chart.png --size 800x600 --wavelengths 0.45,0.6");
+  ASSERT_EQ(run.status, 0) << run.err;
+  const std::optional<probe::PngSize> size = probe::readPngSize((dir_ / "chart.png").string());
+  ASSERT_TRUE(size) << "not a PNG";
+  EXPECT_EQ(size->width, 800u);
+  EXPECT_EQ(size->height, 600u);
+  EXPECT_EQ(filesLeft(), std::vector<std::string>{"chart.png"});
+}
+
+TEST_F(Cli, PlotWithoutGnuplotNamesThePackage) {
+  fs::create_directories(dir_ / "empty");
+  writeFile(dir_ / "chart.png", "precious");
+  const ProbeRun run =
+      probe("plot -o chart.png --force", "", "PATH='" + (dir_ / "empty").string() + "'");
+  EXPECT_NE(run.status, 0);
+  EXPECT_NE(run.err.find("gnuplot-nox"), std::string::npos) << run.err;
+  EXPECT_EQ(readFile(dir_ / "chart.png"), "precious");
+}
+
+}  // namespace

@@ -1,0 +1,199 @@
+// Stokes arithmetic, eigen-axis recovery, sweep ranges and the chart helpers, on states and
+// matrices whose answers are known by hand.
+#include "tools/probe/polarization.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "mueller/mueller.h"
+#include "tools/probe/errors.h"
+#include "tools/probe/plot.h"
+#include "tools/probe/sweep.h"
+
+namespace {
+
+using namespace probe;
+
+constexpr double kTight = 1e-12;
+const double kPi = std::acos(-1.0);
+
+// The ideal linear polarizer with its transmission axis at `angle` degrees, written out from
+// the textbook form (1/2)[[1, c, s, 0], [c, c^2, cs, 0], [s, cs, s^2, 0], [0, 0, 0, 0]].
+std::array<double, 16> idealPolarizer(double angle) {
+  const double c = std::cos(2 * angle * kPi / 180), s = std::sin(2 * angle * kPi / 180);
+  return {0.5,     0.5 * c,     0.5 * s,     0, 0.5 * c, 0.5 * c * c, 0.5 * c * s, 0,
+          0.5 * s, 0.5 * c * s, 0.5 * s * s, 0, 0,       0,           0,           0};
+}
+
+TEST(Stokes, UnpolarizedLightThroughAnIdealPolarizer) {
+  for (double angle : {0.0, 30.0, 45.0, -60.0, 90.0}) {
+    const std::array<double, 16> m = idealPolarizer(angle);
+    const PolarizationState out = describeStokes(applyMueller(m.data(), Stokes{1, 0, 0, 0}));
+    EXPECT_NEAR(out.intensity, 0.5, kTight) << angle;
+    EXPECT_NEAR(out.degreeOfPolarization, 1.0, kTight) << angle;
+    EXPECT_NEAR(out.orientation, angle == -60.0 ? -60.0 : angle, 1e-9) << angle;
+    EXPECT_NEAR(out.ellipticity, 0.0, kTight) << angle;
+  }
+}
+
+TEST(Stokes, MalusLawForLinearInput) {
+  // Linear light at 0 degrees through the polarizer at angle a: intensity cos^2(a).
+  for (double a : {0.0, 20.0, 45.0, 70.0, 90.0}) {
+    const std::array<double, 16> m = idealPolarizer(a);
+    const Stokes out = applyMueller(m.data(), linearStokes(0.0));
+    const double c = std::cos(a * kPi / 180);
+    EXPECT_NEAR(out[0], c * c, kTight) << a;
+  }
+}
+
+TEST(Stokes, DescribesKnownStates) {
+  struct Case {
+    Stokes s;
+    double dop, orientation, ellipticity;
+  } cases[] = {
+      {{1, 1, 0, 0}, 1, 0, 0},      {{1, 0, 1, 0}, 1, 45, 0},     {{1, -1, 0, 0}, 1, 90, 0},
+      {{1, 0, -1, 0}, 1, -45, 0},   {{1, 0, 0, 1}, 1, 0, 45},     {{1, 0, 0, -1}, 1, 0, -45},
+      {{2, 0.5, 0, 0}, 0.25, 0, 0}, {{1, -1, -0.0, 0}, 1, 90, 0},
+  };
+  for (const Case &c : cases) {
+    const PolarizationState d = describeStokes(c.s);
+    EXPECT_NEAR(d.degreeOfPolarization, c.dop, kTight);
+    EXPECT_NEAR(d.orientation, c.orientation, kTight) << c.s[1] << "," << c.s[2];
+    EXPECT_NEAR(d.ellipticity, c.ellipticity, kTight);
+  }
+}
+
+TEST(Stokes, RejectsUnphysicalStates) {
+  EXPECT_TRUE(isPhysicalStokes({1, 0.6, 0.8, 0}));
+  EXPECT_TRUE(isPhysicalStokes({0, 0, 0, 0}));
+  EXPECT_FALSE(isPhysicalStokes({1, 0.6, 0.8, 0.1}));
+  EXPECT_FALSE(isPhysicalStokes({-1, 0, 0, 0}));
+}
+
+TEST(EigenAxis, IdealPolarizerGivesItsAxisAndFullDiattenuation) {
+  for (double angle : {0.0, 10.0, 45.0, 89.0, -30.0}) {
+    const std::array<double, 16> m = idealPolarizer(angle);
+    const EigenAxis e = recoverEigenAxis(m.data());
+    EXPECT_NEAR(e.axis, angle, 1e-9);
+    EXPECT_NEAR(e.diattenuation, 1.0, kTight);
+  }
+}
+
+// Same convention as the plug-in's matrices: built with the library's own Mueller builder.
+TEST(EigenAxis, RecoversTheRotationOfTheLibrarysDiattenuator) {
+  std::mt19937 random(12345);
+  std::uniform_real_distribution<double> angle(-89.0, 89.0), eigen(0.05, 0.95);
+  for (int i = 0; i < 200; ++i) {
+    const double alpha = angle(random), e1 = eigen(random), e2 = eigen(random);
+    for (double delta : {0.0, surf::kReflectionRetardance}) {
+      const surf::Mat4 m = surf::rotatedDiattenuatorMueller(alpha, e1, e2, delta);
+      const EigenAxis e = recoverEigenAxis(m.m);
+      // The reported axis is the brighter one: alpha when e1 > e2, perpendicular otherwise.
+      double expected = e1 > e2 ? alpha : alpha + 90.0;
+      if (expected > 90.0) expected -= 180.0;
+      EXPECT_NEAR(e.axis, expected, 1e-9) << alpha << " " << e1 << " " << e2;
+      EXPECT_NEAR(e.diattenuation, std::fabs(e1 - e2) / (e1 + e2), 1e-12);
+
+      // Light polarized along that axis comes out along it, fully polarized, with the larger
+      // eigen-value as its intensity, whatever the retardance.
+      const PolarizationState out = describeStokes(applyMueller(m.m, linearStokes(e.axis)));
+      EXPECT_NEAR(out.intensity, std::max(e1, e2), 1e-12);
+      EXPECT_NEAR(out.degreeOfPolarization, 1.0, 1e-9);
+      EXPECT_NEAR(std::remainder(out.orientation - e.axis, 180.0), 0.0, 1e-7);
+    }
+  }
+}
+
+TEST(EigenAxis, NonPolarizingMatrixHasNoDiattenuation) {
+  const surf::Mat4 m = surf::rotatedDiattenuatorMueller(30.0, 0.4, 0.4, 0.0);
+  EXPECT_NEAR(recoverEigenAxis(m.m).diattenuation, 0.0, 1e-15);
+}
+
+TEST(SweepValues, CoverTheRangeEndsIncluded) {
+  struct Case {
+    SweepRange range;
+    std::size_t count;
+    double last;
+  } cases[] = {
+      {{0, 89, 1}, 90, 89}, {{0.40, 0.70, 0.005}, 61, 0.70}, {{0, 10, 3}, 4, 9},
+      {{5, 5, 1}, 1, 5},    {{-10, 10, 10}, 3, 10},          {{0, 360, 5}, 73, 360},
+  };
+  for (const Case &c : cases) {
+    const std::vector<double> v = sweepValues(c.range);
+    ASSERT_EQ(v.size(), c.count) << c.range.from << ".." << c.range.to;
+    EXPECT_EQ(v.front(), c.range.from);
+    EXPECT_EQ(v.back(), c.last);
+  }
+}
+
+TEST(SweepValues, RejectsEmptyAndEndlessRanges) {
+  EXPECT_THROW(sweepValues({0, 10, 0}), InputError);
+  EXPECT_THROW(sweepValues({0, 10, -1}), InputError);
+  EXPECT_THROW(sweepValues({10, 0, 1}), InputError);
+  EXPECT_THROW(sweepValues({0, 1e9, 1e-3}), InputError);
+}
+
+class TempDirectory : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = std::filesystem::temp_directory_path() /
+           ("surf-probe-test-" + std::to_string(std::random_device()()));
+    std::filesystem::create_directories(dir_);
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+  std::string file(const std::string &name) const { return (dir_ / name).string(); }
+  std::filesystem::path dir_;
+};
+
+using PlotHelpers = TempDirectory;
+
+TEST_F(PlotHelpers, FindsExecutablesOnThePath) {
+  const std::string tool = file("gnuplot");
+  std::ofstream(tool) << "#!/bin/sh\n";
+  EXPECT_EQ(findOnPath("gnuplot", dir_.string()), "");  // not executable yet
+  std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
+  EXPECT_EQ(findOnPath("gnuplot", "/nonexistent::" + dir_.string()), tool);
+  EXPECT_EQ(findOnPath("gnuplot", ""), "");
+}
+
+TEST_F(PlotHelpers, ReadsThePngHeader) {
+  const unsigned char png[24] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0,    13,
+                                 'I',  'H', 'D', 'R', 0,    0,    0x04, 0xB0, 0, 0, 0x03, 0x84};
+  std::ofstream(file("a.png"), std::ios::binary).write(reinterpret_cast<const char *>(png), 24);
+  const std::optional<PngSize> size = readPngSize(file("a.png"));
+  ASSERT_TRUE(size);
+  EXPECT_EQ(size->width, 1200u);
+  EXPECT_EQ(size->height, 900u);
+
+  std::ofstream(file("b.png"), std::ios::binary) << "GIF89a not a png at all....";
+  EXPECT_FALSE(readPngSize(file("b.png")));
+  EXPECT_FALSE(readPngSize(file("missing.png")));
+}
+
+TEST(PlotScript, QuotesPathsAndHoldsEveryPoint) {
+  EXPECT_EQ(gnuplotQuoted("it's"), "'it''s'");
+  PlotData data;
+  data.outputPath = "charts/o'k.png";
+  data.title = "t";
+  SweepPoint p{};
+  p.value = 12.5;
+  p.angles.incidence = 12.5;
+  p.record.output[kOutReflectanceS] = 0.25;
+  data.incidenceSweeps = {{0.5, {p, p}}, {0.6, {p}}};
+  data.azimuthSweep = {p, p, p};
+  const std::string script = buildGnuplotScript(data);
+  EXPECT_NE(script.find("set output 'charts/o''k.png'"), std::string::npos);
+  EXPECT_NE(script.find("'Rs 0.6 um'"), std::string::npos);
+  EXPECT_NE(script.find("12.5,0.25,"), std::string::npos);
+  // Two incidence blocks and the azimuth block, each closed.
+  std::size_t blocks = 0;
+  for (std::size_t at = 0; (at = script.find("\nEOD\n", at)) != std::string::npos; ++at) ++blocks;
+  EXPECT_EQ(blocks, 3u);
+}
+
+}  // namespace

@@ -1,0 +1,240 @@
+// The plot command: sweeps evaluated here, drawn by gnuplot into a PNG.
+#include "tools/probe/plot.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "tools/probe/commands.h"
+#include "tools/probe/errors.h"
+#include "tools/probe/numbers.h"
+#include "tools/probe/output_file.h"
+
+#if defined(_WIN32)
+#define SURF_PROBE_POPEN _popen
+#define SURF_PROBE_PCLOSE _pclose
+#else
+#include <unistd.h>
+#define SURF_PROBE_POPEN popen
+#define SURF_PROBE_PCLOSE pclose
+#endif
+
+namespace probe {
+
+const char *const kGnuplotPackage = "gnuplot-nox";
+
+namespace {
+
+#if defined(_WIN32)
+constexpr char kPathListSeparator = ';';
+constexpr const char *kExecutableSuffix = ".exe";
+#else
+constexpr char kPathListSeparator = ':';
+constexpr const char *kExecutableSuffix = "";
+#endif
+
+constexpr const char *kDefaultPlotFile = "surf-probe-plot.png";
+constexpr SweepRange kPlotIncidenceRange{0.0, 89.0, 1.0};
+constexpr SweepRange kPlotAzimuthRange{0.0, 360.0, 2.0};
+
+bool isExecutableFile(const std::string &path) {
+#if defined(_WIN32)
+  std::ifstream file(path);
+  return static_cast<bool>(file);
+#else
+  return access(path.c_str(), X_OK) == 0;
+#endif
+}
+
+// A command-line word for the shell popen runs.
+std::string shellQuoted(const std::string &word) {
+#if defined(_WIN32)
+  return "\"" + word + "\"";
+#else
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+#endif
+}
+
+std::string number(double value) { return formatShortest(value); }
+
+// Angles in chart titles: four decimals are plenty to read, the data blocks carry all digits.
+std::string titleNumber(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.4g", value);
+  return buffer;
+}
+
+std::string fileNameOf(const std::string &path) {
+  const std::size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string gnuplotExecutable(const ProbeOptions &options) {
+  if (!options.gnuplot.empty()) {
+    if (!isExecutableFile(options.gnuplot))
+      throw InputError("--gnuplot '" + options.gnuplot + "': not an executable file");
+    return options.gnuplot;
+  }
+  const char *path = std::getenv("PATH");
+  const std::string found = findOnPath("gnuplot", path ? path : "");
+  if (found.empty())
+    throw ToolFailure(
+        std::string("plot needs gnuplot, which is not on PATH; install the package ") +
+        kGnuplotPackage + " (apt-get install " + kGnuplotPackage +
+        ") or name the program with --gnuplot PATH");
+  return found;
+}
+
+// Incidence sweeps (one per wavelength) at the fixed azimuth, and one azimuth sweep.
+PlotData evaluatePlotData(const PluginLibrary &plugin, const ProbeOptions &options) {
+  PlotData data;
+  data.width = options.plotWidth;
+  data.height = options.plotHeight;
+  data.fixedAzimuth = options.azimuth.value_or(defaultAzimuth());
+  data.fixedIncidence = options.incidence.value_or(defaultIncidence());
+  data.azimuthWavelength = options.wavelength;
+  for (double wavelength : options.plotWavelengths) {
+    ProbeOptions fixed = options;
+    fixed.wavelength = wavelength;
+    std::vector<SweepPoint> points;
+    for (double value : sweepValues(kPlotIncidenceRange))
+      points.push_back(evaluateSweepPoint(plugin, fixed, SweepQuantity::Incidence, value));
+    data.incidenceSweeps.emplace_back(wavelength, std::move(points));
+  }
+  for (double value : sweepValues(kPlotAzimuthRange))
+    data.azimuthSweep.push_back(evaluateSweepPoint(plugin, options, SweepQuantity::Azimuth, value));
+  return data;
+}
+
+// One gnuplot data block: x, Rs, Rp, Ts, Tp, reflection axis, transmission axis.
+void appendDataBlock(std::string &script, const std::string &name,
+                     const std::vector<SweepPoint> &points, bool xIsSweptValue) {
+  script += "$" + name + " << EOD\n";
+  for (const SweepPoint &p : points) {
+    const double *o = p.record.output;
+    const double x = xIsSweptValue ? p.value : p.angles.incidence;
+    script += number(x) + "," + number(o[kOutReflectanceS]) + "," + number(o[kOutReflectanceP]) +
+              "," + number(o[kOutTransmittanceS]) + "," + number(o[kOutTransmittanceP]) + "," +
+              number(p.reflection.axis) + "," + number(p.transmission.axis) + "\n";
+  }
+  script += "EOD\n";
+}
+
+}  // namespace
+
+std::string findOnPath(const std::string &program, const std::string &searchPath) {
+  std::size_t start = 0;
+  while (start <= searchPath.size()) {
+    std::size_t end = searchPath.find(kPathListSeparator, start);
+    if (end == std::string::npos) end = searchPath.size();
+    const std::string directory = searchPath.substr(start, end - start);
+    if (!directory.empty()) {
+      const std::string candidate = directory + "/" + program + kExecutableSuffix;
+      if (isExecutableFile(candidate)) return candidate;
+    }
+    start = end + 1;
+  }
+  return std::string();
+}
+
+std::string gnuplotQuoted(const std::string &text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
+  return quoted + "'";
+}
+
+std::string buildGnuplotScript(const PlotData &data) {
+  std::string s;
+  s += "set terminal pngcairo size " + std::to_string(data.width) + "," +
+       std::to_string(data.height) + " font 'sans,10'\n";
+  s += "set output " + gnuplotQuoted(data.outputPath) + "\n";
+  s += "set datafile separator ','\n";
+  for (std::size_t i = 0; i < data.incidenceSweeps.size(); ++i)
+    appendDataBlock(s, "incidence" + std::to_string(i), data.incidenceSweeps[i].second, false);
+  appendDataBlock(s, "azimuth", data.azimuthSweep, true);
+
+  s += "set multiplot layout 2,1 title " + gnuplotQuoted(data.title) + "\n";
+  s += "set grid\nset key outside right top\n";
+  s += "set title " +
+       gnuplotQuoted("Reflectance and transmittance, azimuth " + titleNumber(data.fixedAzimuth) +
+                     " deg") +
+       "\n";
+  s += "set xlabel 'incidence angle (deg)'\nset ylabel 'fraction of incident power'\n";
+  s += "set xrange [0:90]\nset yrange [0:1]\n";
+  // Colour tells the quantity, dash pattern the wavelength.
+  static const char *const kQuantities[] = {"Rs", "Rp", "Ts", "Tp"};
+  static const char *const kColours[] = {"#1f77b4", "#d62728", "#2ca02c", "#ff7f0e"};
+  std::string plot = "plot ";
+  for (std::size_t i = 0; i < data.incidenceSweeps.size(); ++i) {
+    const std::string wavelength = number(data.incidenceSweeps[i].first);
+    for (int q = 0; q < 4; ++q) {
+      if (plot.size() > 5) plot += ", \\\n     ";
+      plot += "$incidence" + std::to_string(i) + " using 1:" + std::to_string(q + 2) +
+              " with lines lw 2 lc rgb '" + kColours[q] + "' dt " + std::to_string(i + 1) +
+              " title '" + kQuantities[q] + " " + wavelength + " um'";
+    }
+  }
+  s += plot + "\n";
+
+  s += "set title " +
+       gnuplotQuoted("Eigen-axis angle, incidence " + titleNumber(data.fixedIncidence) + " deg, " +
+                     titleNumber(data.azimuthWavelength) + " um") +
+       "\n";
+  s += "set xlabel 'azimuth of the plane of incidence (deg)'\nset ylabel 'axis angle (deg)'\n";
+  s += "set xrange [0:360]\nset yrange [-90:90]\nset xtics 45\nset ytics 30\n";
+  // Points, not lines: the angle wraps from +90 to -90 and a line would cross the panel.
+  s += "plot $azimuth using 1:6 with points pt 7 ps 0.6 lc rgb '#1f77b4' title 'reflection', \\\n"
+       "     $azimuth using 1:7 with points pt 5 ps 0.6 lc rgb '#2ca02c' title 'transmission'\n";
+  s += "unset multiplot\nset output\n";
+  return s;
+}
+
+std::optional<PngSize> readPngSize(const std::string &path) {
+  // Signature (8 bytes), then the IHDR chunk: length (4), "IHDR" (4), width, height (4 each,
+  // big-endian).
+  static const unsigned char kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::ifstream file(path, std::ios::binary);
+  unsigned char header[24];
+  if (!file.read(reinterpret_cast<char *>(header), sizeof header)) return std::nullopt;
+  for (int i = 0; i < 8; ++i)
+    if (header[i] != kSignature[i]) return std::nullopt;
+  if (std::string(reinterpret_cast<char *>(header) + 12, 4) != "IHDR") return std::nullopt;
+  const auto bigEndian = [&header](int at) {
+    return (unsigned(header[at]) << 24) | (unsigned(header[at + 1]) << 16) |
+           (unsigned(header[at + 2]) << 8) | unsigned(header[at + 3]);
+  };
+  return PngSize{bigEndian(16), bigEndian(20)};
+}
+
+int runPlot(const ProbeOptions &options) {
+  const std::string gnuplot = gnuplotExecutable(options);
+  const std::string target = options.output.empty() ? kDefaultPlotFile : options.output;
+  OutputTarget output(target, options.force);
+  PluginLibrary plugin;
+  openPlugin(plugin, options.pluginPath);
+
+  PlotData data = evaluatePlotData(plugin, options);
+  data.outputPath = output.handOver();
+  // The file name only: the chart is often shared, the directory means nothing elsewhere.
+  data.title = "Coating plug-in " + fileNameOf(plugin.path());
+  const std::string script = buildGnuplotScript(data);
+
+  std::FILE *pipe = SURF_PROBE_POPEN(shellQuoted(gnuplot).c_str(), "w");
+  if (pipe == nullptr) throw ToolFailure("cannot start '" + gnuplot + "'");
+  const bool written = std::fwrite(script.data(), 1, script.size(), pipe) == script.size();
+  const int status = SURF_PROBE_PCLOSE(pipe);
+  if (!written || status != 0)
+    throw ToolFailure("'" + gnuplot + "' failed to draw the chart (status " +
+                      std::to_string(status) + ")");
+  const std::optional<PngSize> size = readPngSize(data.outputPath);
+  if (!size || size->width != unsigned(data.width) || size->height != unsigned(data.height))
+    throw ToolFailure("'" + gnuplot + "' did not write a " + std::to_string(data.width) + "x" +
+                      std::to_string(data.height) + " PNG");
+  output.commit();
+  std::fprintf(stderr, "surf-probe: wrote %s\n", target.c_str());
+  return 0;
+}
+
+}  // namespace probe

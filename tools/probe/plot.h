@@ -1,0 +1,49 @@
+// plot.h - charts of sweeps, drawn by gnuplot.
+#ifndef SURF_PROBE_PLOT_H
+#define SURF_PROBE_PLOT_H
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tools/probe/sweep.h"
+
+namespace probe {
+
+// The Debian package that provides a gnuplot without X11, named in the message when gnuplot
+// is missing.
+extern const char *const kGnuplotPackage;
+
+// The first executable file called `program` (program.exe on Windows) in the directories of
+// `searchPath` (a PATH value), or empty.
+std::string findOnPath(const std::string &program, const std::string &searchPath);
+
+struct PlotData {
+  int width = 1200, height = 900;
+  std::string outputPath;  // where gnuplot writes the PNG
+  std::string title;
+  double fixedAzimuth = 0.0;    // of the incidence panel
+  double fixedIncidence = 0.0;  // of the azimuth panel
+  double azimuthWavelength = 0.0;
+  // One incidence sweep per wavelength, and one azimuth sweep.
+  std::vector<std::pair<double, std::vector<SweepPoint>>> incidenceSweeps;
+  std::vector<SweepPoint> azimuthSweep;
+};
+
+// A complete gnuplot script, data included, for a PNG with two panels: Rs, Rp, Ts, Tp against
+// incidence angle for each wavelength, and the reflection and transmission eigen-axis angles
+// against the (unfolded) azimuth.
+std::string buildGnuplotScript(const PlotData &data);
+
+// A string in gnuplot's single quotes (a quote inside is doubled).
+std::string gnuplotQuoted(const std::string &text);
+
+// Width and height from the IHDR chunk of a PNG file; nullopt if the file is not a PNG.
+struct PngSize {
+  unsigned width, height;
+};
+std::optional<PngSize> readPngSize(const std::string &path);
+
+}  // namespace probe
+
+#endif

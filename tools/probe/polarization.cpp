@@ -1,0 +1,57 @@
+#include "tools/probe/polarization.h"
+
+#include <cmath>
+
+#include "geometry/units.h"
+
+namespace probe {
+
+namespace {
+
+// Half the angle atan2(y, x), in degrees, in (-90, 90]. atan2 of a -0.0 y can give -180, whose
+// half is the same axis as +90; it is reported as +90.
+double halfAtan2Degrees(double y, double x) {
+  const double half = 0.5 * std::atan2(y, x) * surf::kRadToDeg;
+  return half <= -90.0 ? half + 180.0 : half;
+}
+
+}  // namespace
+
+Stokes applyMueller(const double *m, const Stokes &s) {
+  Stokes out;
+  for (int i = 0; i < 4; ++i) {
+    const double *row = m + 4 * i;
+    out[i] = row[0] * s[0] + row[1] * s[1] + row[2] * s[2] + row[3] * s[3];
+  }
+  return out;
+}
+
+bool isPhysicalStokes(const Stokes &s) {
+  const double polarizedSquared = s[1] * s[1] + s[2] * s[2] + s[3] * s[3];
+  return s[0] >= 0.0 && polarizedSquared <= s[0] * s[0] * (1.0 + kStokesSlack);
+}
+
+PolarizationState describeStokes(const Stokes &s) {
+  const double polarized = std::sqrt(s[1] * s[1] + s[2] * s[2] + s[3] * s[3]);
+  PolarizationState state;
+  state.intensity = s[0];
+  state.degreeOfPolarization = polarized / s[0];
+  state.orientation = halfAtan2Degrees(s[2], s[1]);
+  state.ellipticity = polarized > 0.0 ? 0.5 * std::asin(s[3] / polarized) * surf::kRadToDeg : 0.0;
+  return state;
+}
+
+EigenAxis recoverEigenAxis(const double *m) {
+  const double m00 = m[0], m01 = m[1], m02 = m[2];
+  EigenAxis eigen;
+  eigen.diattenuation = std::hypot(m01, m02) / m00;
+  eigen.axis = halfAtan2Degrees(m02, m01);
+  return eigen;
+}
+
+Stokes linearStokes(double angle) {
+  const double twice = 2.0 * angle * surf::kDegToRad;
+  return Stokes{1.0, std::cos(twice), std::sin(twice), 0.0};
+}
+
+}  // namespace probe

@@ -1,0 +1,52 @@
+// polarization.h - what a Mueller matrix of the output record does to polarized light.
+//
+// Matrices are 16 doubles, row-major (element [i][j] at m[4*i + j]), acting on Stokes vectors
+// (I, Q, U, V), exactly as the plug-in writes them. Angles are in degrees, counted in the
+// Stokes frame from its x-axis (the direction with Q > 0) towards the +45 degree direction
+// (U > 0), and reported in (-90, 90].
+#ifndef SURF_PROBE_POLARIZATION_H
+#define SURF_PROBE_POLARIZATION_H
+
+#include <array>
+
+namespace probe {
+
+using Stokes = std::array<double, 4>;
+
+// m * s.
+Stokes applyMueller(const double *m, const Stokes &s);
+
+// True when s could be a real beam: I >= 0 and Q^2 + U^2 + V^2 <= I^2 (with a relative slack
+// of kStokesSlack, so states written with rounded digits are accepted).
+constexpr double kStokesSlack = 1e-9;
+bool isPhysicalStokes(const Stokes &s);
+
+struct PolarizationState {
+  double intensity;             // I
+  double degreeOfPolarization;  // sqrt(Q^2 + U^2 + V^2) / I; not-a-number for a dark beam
+  double orientation;           // psi = atan2(U, Q) / 2: major axis of the polarization ellipse
+  double ellipticity;           // chi = asin(V / sqrt(Q^2 + U^2 + V^2)) / 2, positive for V > 0;
+                                // 0 when the beam has no polarized part
+};
+PolarizationState describeStokes(const Stokes &s);
+
+// The eigen-axis of a rotated linear diattenuator(-retarder) M = Rot(-alpha) * D * Rot(alpha),
+// D = [[q, p, ..], [p, q, ..], ..] with q = (e1 + e2)/2, p = (e1 - e2)/2. Its first row is
+// (q, p cos 2alpha, p sin 2alpha, 0), so
+//   diattenuation = sqrt(M01^2 + M02^2) / M00 = |e1 - e2| / (e1 + e2),
+//   axis          = atan2(M02, M01) / 2,
+// the direction of the linear polarization the matrix passes with the greater intensity
+// (alpha itself when e1 > e2, alpha +- 90 when e2 > e1). Only the first row is read, so the
+// retarder part (and the plug-in's 180 degree reflection phase) does not affect the result.
+struct EigenAxis {
+  double axis;           // degrees, (-90, 90]; 0 when the matrix does not polarize
+  double diattenuation;  // 0..1
+};
+EigenAxis recoverEigenAxis(const double *m);
+
+// The fully polarized linear state at `angle` degrees with intensity 1: (1, cos 2a, sin 2a, 0).
+Stokes linearStokes(double angle);
+
+}  // namespace probe
+
+#endif

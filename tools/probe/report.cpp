@@ -1,0 +1,134 @@
+#include "tools/probe/report.h"
+
+#include <cstdio>
+
+#include "tools/probe/numbers.h"
+
+namespace probe {
+
+namespace {
+
+constexpr int kLabelWidth = 25;
+// Enough digits to tell apart values that differ in the tenth significant digit, few enough
+// that a 4x4 grid fits a terminal. The scalar outputs are shown in full.
+constexpr int kGridDigits = 12;
+
+std::string label(const std::string &name) {
+  std::string text = "  " + name + " ";
+  if (text.size() < kLabelWidth) text.resize(kLabelWidth, ' ');
+  return text;
+}
+
+std::string vectorText(const Vector3 &v) {
+  return formatShortest(v.x) + ", " + formatShortest(v.y) + ", " + formatShortest(v.z);
+}
+
+std::string fixed(double value, int decimals) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+  return buffer;
+}
+
+void appendGrid(std::string &out, const char *name, const double *m) {
+  out += label(name) + "\n";
+  for (int row = 0; row < 4; ++row) {
+    out += "    ";
+    for (int column = 0; column < 4; ++column) {
+      char cell[48];
+      std::snprintf(cell, sizeof cell, " %20.*g", kGridDigits, m[4 * row + column]);
+      out += cell;
+    }
+    out += "\n";
+  }
+}
+
+void appendStokesLines(std::string &out, const char *beam, const Stokes &s) {
+  const PolarizationState state = describeStokes(s);
+  out += label(std::string(beam) + " Stokes") + formatShortest(s[0]) + ", " + formatShortest(s[1]) +
+         ", " + formatShortest(s[2]) + ", " + formatShortest(s[3]) + "\n";
+  out += label("  intensity") + formatShortest(state.intensity) + "\n";
+  out += label("  polarization degree") + fixed(state.degreeOfPolarization, 10) + "\n";
+  out += label("  orientation") + fixed(state.orientation, 10) + " deg\n";
+  out += label("  ellipticity") + fixed(state.ellipticity, 10) + " deg\n";
+}
+
+void appendStokesColumns(std::string &out, const char *beam) {
+  static const char *const kSuffixes[] = {
+      "S0", "S1", "S2", "S3", "DegreeOfPolarization", "Orientation", "Ellipticity"};
+  for (const char *suffix : kSuffixes) out += std::string(",") + beam + suffix;
+}
+
+void appendStokesValues(std::string &out, const Stokes &s) {
+  const PolarizationState state = describeStokes(s);
+  for (double v : s) {
+    out += ',';
+    appendShortest(out, v);
+  }
+  for (double v : {state.degreeOfPolarization, state.orientation, state.ellipticity}) {
+    out += ',';
+    appendShortest(out, v);
+  }
+}
+
+}  // namespace
+
+StokesResult applyBoth(const HitRecord &record, const Stokes &input) {
+  return StokesResult{applyMueller(reflectionMueller(record), input),
+                      applyMueller(transmissionMueller(record), input)};
+}
+
+std::string formatHitTable(const HitRecord &record, const HitAngles &angles,
+                           const std::optional<Stokes> &stokes) {
+  std::string out = "ray hit (vectors as the plug-in left them in the input record)\n";
+  out += label("wavelength") + formatShortest(record.input[kInWavelength]) + " um\n";
+  out += label("ray direction") + vectorText(recordVector(record.input, kInRayDirectionX)) + "\n";
+  out += label("reference direction") +
+         vectorText(recordVector(record.input, kInReferenceDirectionX)) + "\n";
+  out += label("surface normal") + vectorText(recordVector(record.input, kInSurfaceNormalX)) + "\n";
+  out += label("incidence angle") + fixed(angles.incidence, 10) + " deg\n";
+  out += label("folded azimuth") + fixed(angles.azimuth, 10) + " deg\n";
+
+  out += "outputs\n";
+  for (int i = 0; i < kOutReflectionMueller; ++i)
+    out += label(outputFieldName(i)) + formatShortest(record.output[i]) + "\n";
+  appendGrid(out, "reflectionMueller", reflectionMueller(record));
+  appendGrid(out, "transmissionMueller", transmissionMueller(record));
+
+  if (stokes) {
+    const StokesResult result = applyBoth(record, *stokes);
+    out += "polarization\n";
+    appendStokesLines(out, "input", *stokes);
+    appendStokesLines(out, "reflected", result.reflected);
+    appendStokesLines(out, "transmitted", result.transmitted);
+  }
+  return out;
+}
+
+void appendStokesCsvHeader(std::string &out) {
+  appendStokesColumns(out, "reflected");
+  appendStokesColumns(out, "transmitted");
+}
+
+void appendStokesCsvRow(std::string &out, const StokesResult &result) {
+  appendStokesValues(out, result.reflected);
+  appendStokesValues(out, result.transmitted);
+}
+
+std::string formatHitCsv(const HitRecord &record, const HitAngles &angles,
+                         const std::optional<Stokes> &stokes) {
+  std::string header, row;
+  appendHitCsvHeader(header);
+  appendHitCsvRow(row, record.input, record.output);
+  // appendHit* end the line; the extra columns go before the newline.
+  header.pop_back();
+  row.pop_back();
+  header += ",incidenceAngle,azimuthAngle";
+  row += ',' + formatShortest(angles.incidence) + ',' + formatShortest(angles.azimuth);
+  if (stokes) {
+    appendStokesCsvHeader(header);
+    appendStokesCsvRow(row, applyBoth(record, *stokes));
+  }
+  return header + "\n" + row + "\n";
+}
+
+}  // namespace probe

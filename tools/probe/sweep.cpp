@@ -1,0 +1,156 @@
+// The sweep command.
+#include "tools/probe/sweep.h"
+
+#include <cmath>
+
+#include "tools/probe/commands.h"
+#include "tools/probe/errors.h"
+#include "tools/probe/numbers.h"
+#include "tools/probe/output_file.h"
+#include "tools/probe/report.h"
+
+namespace probe {
+
+namespace {
+
+// The table's incidence grid ends at 89 degrees and its wavelengths span 0.40 to 0.70 um.
+constexpr SweepRange kIncidenceRange{0.0, 89.0, 1.0};
+constexpr SweepRange kAzimuthRange{0.0, 360.0, 5.0};
+constexpr SweepRange kWavelengthRange{0.40, 0.70, 0.005};
+
+// (to - from) / step lands a hair below a whole number for ranges such as 0.40..0.70 by
+// 0.005; this much slack, relative to one step, still counts it as reaching `to`.
+constexpr double kStepSlack = 1e-9;
+
+double fixedIncidence(const ProbeOptions &o) { return o.incidence.value_or(defaultIncidence()); }
+double fixedAzimuth(const ProbeOptions &o) { return o.azimuth.value_or(defaultAzimuth()); }
+
+}  // namespace
+
+const char *quantityName(SweepQuantity quantity) {
+  switch (quantity) {
+    case SweepQuantity::Incidence: return "incidence";
+    case SweepQuantity::Azimuth: return "azimuth";
+    case SweepQuantity::Wavelength: return "wavelength";
+  }
+  return "";
+}
+
+SweepRange defaultRange(SweepQuantity quantity) {
+  switch (quantity) {
+    case SweepQuantity::Incidence: return kIncidenceRange;
+    case SweepQuantity::Azimuth: return kAzimuthRange;
+    case SweepQuantity::Wavelength: return kWavelengthRange;
+  }
+  return kIncidenceRange;
+}
+
+SweepRange resolvedRange(const ProbeOptions &options) {
+  const SweepRange defaults = defaultRange(options.over.value_or(SweepQuantity::Incidence));
+  return SweepRange{options.from.value_or(defaults.from), options.to.value_or(defaults.to),
+                    options.step.value_or(defaults.step)};
+}
+
+std::vector<double> sweepValues(const SweepRange &range) {
+  if (!(range.step > 0.0))
+    throw InputError("--step: must be positive, got " + formatShortest(range.step));
+  if (range.to < range.from)
+    throw InputError("--to: " + formatShortest(range.to) + " is below --from " +
+                     formatShortest(range.from));
+  const double intervals = std::floor((range.to - range.from) / range.step + kStepSlack);
+  if (!(intervals < static_cast<double>(kMaxSweepPoints)))
+    throw InputError("--step: " + formatShortest(range.step) + " gives more than " +
+                     std::to_string(kMaxSweepPoints) + " points");
+  const std::size_t count = static_cast<std::size_t>(intervals) + 1;
+  std::vector<double> values(count);
+  // Each value from its index, so rounding does not pile up along the sweep.
+  for (std::size_t i = 0; i < count; ++i)
+    values[i] = range.from + static_cast<double>(i) * range.step;
+  if (std::fabs(values.back() - range.to) < range.step * kStepSlack) values.back() = range.to;
+  return values;
+}
+
+SweepPoint evaluateSweepPoint(const PluginLibrary &plugin, const ProbeOptions &options,
+                              SweepQuantity quantity, double value) {
+  double wavelength = options.wavelength;
+  Vector3 ray = resolvedRay(options);
+  Vector3 normal = resolvedNormal(options);
+  switch (quantity) {
+    case SweepQuantity::Incidence:
+      ray = rayFromAngles(value, fixedAzimuth(options));
+      normal = kDefaultNormal;
+      break;
+    case SweepQuantity::Azimuth:
+      ray = rayFromAngles(fixedIncidence(options), value);
+      normal = kDefaultNormal;
+      break;
+    case SweepQuantity::Wavelength: wavelength = value; break;
+  }
+  SweepPoint point;
+  point.value = value;
+  point.record = makeHitRecord(wavelength, ray, options.reference, normal);
+  evaluateRecord(plugin, point.record);
+  point.angles = snappedAngles(point.record);
+  point.reflection = recoverEigenAxis(reflectionMueller(point.record));
+  point.transmission = recoverEigenAxis(transmissionMueller(point.record));
+  return point;
+}
+
+std::string sweepCsvHeader(SweepQuantity quantity, bool stokes) {
+  std::string header = quantityName(quantity);
+  header +=
+      ",incidenceAngle,azimuthAngle,reflectanceS,reflectanceP,transmittanceS,transmittanceP,"
+      "absorptanceS,absorptanceP,reflectionAxis,reflectionDiattenuation,transmissionAxis,"
+      "transmissionDiattenuation";
+  if (stokes) appendStokesCsvHeader(header);
+  return header + "\n";
+}
+
+void appendSweepCsvRow(std::string &out, const SweepPoint &point,
+                       const std::optional<Stokes> &stokes) {
+  const double *o = point.record.output;
+  const double columns[] = {point.value,
+                            point.angles.incidence,
+                            point.angles.azimuth,
+                            o[kOutReflectanceS],
+                            o[kOutReflectanceP],
+                            o[kOutTransmittanceS],
+                            o[kOutTransmittanceP],
+                            o[kOutAbsorptanceS],
+                            o[kOutAbsorptanceP],
+                            point.reflection.axis,
+                            point.reflection.diattenuation,
+                            point.transmission.axis,
+                            point.transmission.diattenuation};
+  bool first = true;
+  for (double v : columns) {
+    if (!first) out += ',';
+    first = false;
+    appendShortest(out, v);
+  }
+  if (stokes) appendStokesCsvRow(out, applyBoth(point.record, *stokes));
+  out += '\n';
+}
+
+int runSweep(const ProbeOptions &options) {
+  const SweepQuantity quantity = *options.over;
+  const std::vector<double> values = sweepValues(resolvedRange(options));
+  OutputTarget output(options.output, options.force);
+  PluginLibrary plugin;
+  openPlugin(plugin, options.pluginPath);
+
+  output.write(sweepCsvHeader(quantity, options.stokes.has_value()));
+  std::string text;
+  for (double value : values) {
+    appendSweepCsvRow(text, evaluateSweepPoint(plugin, options, quantity, value), options.stokes);
+    if (text.size() > (1u << 16)) {
+      output.write(text);
+      text.clear();
+    }
+  }
+  output.write(text);
+  output.commit();
+  return 0;
+}
+
+}  // namespace probe

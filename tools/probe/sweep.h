@@ -1,0 +1,53 @@
+// sweep.h - the response of the coating while one quantity of the hit varies.
+#ifndef SURF_PROBE_SWEEP_H
+#define SURF_PROBE_SWEEP_H
+
+#include <string>
+#include <vector>
+
+#include "tools/probe/host.h"
+#include "tools/probe/options.h"
+#include "tools/probe/polarization.h"
+
+namespace probe {
+
+struct SweepRange {
+  double from, to, step;
+};
+
+// The range a sweep over `quantity` covers when --from/--to/--step are not given: the whole
+// incidence grid by degrees, a full turn of azimuth, the table's wavelengths.
+SweepRange defaultRange(SweepQuantity quantity);
+SweepRange resolvedRange(const ProbeOptions &options);
+
+// from, from + step, ... up to and including `to` (a last value within rounding of `to` is
+// `to` itself). Throws InputError naming --step or --to when the range is empty or endless.
+constexpr std::size_t kMaxSweepPoints = 10000000;
+std::vector<double> sweepValues(const SweepRange &range);
+
+const char *quantityName(SweepQuantity quantity);
+
+// One evaluated point of a sweep, with what a host reads off it.
+struct SweepPoint {
+  double value;  // the swept quantity
+  HitRecord record;
+  HitAngles angles;
+  EigenAxis reflection;
+  EigenAxis transmission;
+};
+
+// Evaluates the hit that `options` describe with `quantity` set to `value`. For an angle sweep
+// the ray is built on the +z normal from the swept angle and the fixed other one.
+SweepPoint evaluateSweepPoint(const PluginLibrary &plugin, const ProbeOptions &options,
+                              SweepQuantity quantity, double value);
+
+// The sweep CSV: the swept quantity, incidenceAngle, azimuthAngle, the reflectances,
+// transmittances and absorptances, the eigen-axes and diattenuations, then the Stokes
+// columns when `stokes` is given.
+std::string sweepCsvHeader(SweepQuantity quantity, bool stokes);
+void appendSweepCsvRow(std::string &out, const SweepPoint &point,
+                       const std::optional<Stokes> &stokes);
+
+}  // namespace probe
+
+#endif
