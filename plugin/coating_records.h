@@ -81,8 +81,8 @@ typedef double (*FnInitDll)(void *hostPointer);
 //   input   CoatingInput, owned by the host, read and partly rewritten (the snapped vectors);
 //   unused1..unused3  never read or written: may hold anything, invalid pointers included;
 //   output  CoatingOutput, owned by the host, fully written.
-// The library keeps neither pointer after returning. If input or output is null the call reads
-// and writes nothing and returns 0.0.
+// The two records must not overlap. The library keeps neither pointer after returning. If input
+// or output is null the call reads and writes nothing and returns 0.0.
 // Thread safety: may run on any number of threads at once for distinct records; two concurrent
 // calls on the same input record race on the in-place snapping, which the host must avoid.
 // Bad numbers never fail: they yield numbers (possibly not-a-number) in the output.

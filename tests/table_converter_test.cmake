@@ -94,10 +94,15 @@ string(JOIN "," bad_row ${bad})
 write_variant(wrong_wavelength 6 "${bad_row}")
 expect_refused(wrong_wavelength "wrong_wavelength.csv:6: grid point \\(wavelength 0.41, incidence 0, azimuth 20\\) out of place")
 
-# The converter accepts the good file, with grid values written in other decimal forms.
+# The converter accepts the good file, with grid values written in other decimal forms, and
+# keeps bare integers floating-point: -0 must stay -0.0, as strtod reads it.
 set(good_variant ${fields})
 list(REMOVE_AT good_variant 0)
 list(INSERT good_variant 0 "0.4000")
+list(REMOVE_AT good_variant 10)
+list(INSERT good_variant 10 "-0")
+list(REMOVE_AT good_variant 14)
+list(INSERT good_variant 14 "123456789012345678")
 string(JOIN "," good_row ${good_variant})
 write_variant(other_forms 6 "${good_row}")
 execute_process(
@@ -105,4 +110,8 @@ execute_process(
   RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(SEND_ERROR "other_forms: a valid file was refused")
+endif()
+file(STRINGS "${WORK}/other_forms.cpp" converted REGEX "// line 6$")
+if(NOT converted MATCHES ", -0[.]0, .*, 123456789012345678[.]0,  // line 6")
+  message(SEND_ERROR "other_forms: bare integers not kept as floating literals: ${converted}")
 endif()

@@ -112,7 +112,10 @@ foreach(row IN LISTS lines)
   if(NOT w STREQUAL want_w OR NOT i STREQUAL want_i OR NOT a STREQUAL want_a)
     fail(${line} "grid point (wavelength ${w}, incidence ${i}, azimuth ${a}) out of place: table order needs (${want_w}, ${want_i}, ${want_a}) here")
   endif()
+  # Written as floating literals: a bare integer such as -0 would otherwise be the integer
+  # zero (+0.0, where strtod gives -0.0), and a long one might not fit an integer type.
   list(SUBLIST fields 3 12 values)
+  list(TRANSFORM values REPLACE "^([-+]?[0-9]+)$" "\\1.0")
   string(JOIN ", " values ${values})
   string(APPEND body "    ${values},  // line ${line}\n")
   math(EXPR ia "${ia} + 1")
