@@ -36,9 +36,18 @@ Mat4 rotationMueller(double c, double s) {
   }};
 }
 
-// Diattenuator: q and p are the mean and half-difference of the two intensity eigen-values;
-// the retarder part scales (U, V) by the geometric mean r and turns them by delta.
-Mat4 diattenuatorMueller(double e1, double e2, double delta) {
+namespace {
+
+// The elements of a diattenuator-retarder matrix that are not constant zeros.
+struct DiattenuatorElements {
+  double q;   // mean of the two intensity eigen-values
+  double p;   // half their difference
+  double a;   // cos(delta) * r, r the geometric mean
+  double b;   // sin(delta) * r
+  double nb;  // -(sin(delta) * r)
+};
+
+DiattenuatorElements diattenuatorElements(double e1, double e2, double delta) {
   const double q = (e2 + e1) * 0.5;
   const double p = (e1 - e2) * 0.5;
   const double r = std::sqrt(e2 * e1);
@@ -46,12 +55,24 @@ Mat4 diattenuatorMueller(double e1, double e2, double delta) {
   // non-zero number, as the maths library gives it.
   const double cd = std::cos(delta);
   const double sd = std::sin(delta);
+  return DiattenuatorElements{q, p, cd * r, sd * r, -(sd * r)};
+}
+
+Mat4 diattenuatorGrid(const DiattenuatorElements &d) {
   return Mat4{{
-        q,   p,        0.0,    0.0,
-        p,   q,        0.0,    0.0,
-      0.0, 0.0,     cd * r, sd * r,
-      0.0, 0.0, -(sd * r), cd * r,
+      d.q, d.p, 0.0,  0.0,
+      d.p, d.q, 0.0,  0.0,
+      0.0, 0.0, d.a,  d.b,
+      0.0, 0.0, d.nb, d.a,
   }};
+}
+
+}  // namespace
+
+// Diattenuator: q and p are the mean and half-difference of the two intensity eigen-values;
+// the retarder part scales (U, V) by the geometric mean r and turns them by delta.
+Mat4 diattenuatorMueller(double e1, double e2, double delta) {
+  return diattenuatorGrid(diattenuatorElements(e1, e2, delta));
 }
 
 namespace {
@@ -64,8 +85,9 @@ Mat4 turnByProducts(double c, double s, const Mat4 &d) {
   return w;
 }
 
-[[gnu::noinline, gnu::cold]] Mat4 turnByProductsCold(double c, double s, const Mat4 &d) {
-  return turnByProducts(c, s, d);
+[[gnu::noinline, gnu::cold]] Mat4 turnByProductsCold(double c, double s,
+                                                     const DiattenuatorElements &d) {
+  return turnByProducts(c, s, diattenuatorGrid(d));
 }
 
 bool allFinite(double a, double b, double c, double d, double e, double f) {
@@ -103,17 +125,17 @@ Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, doubl
   const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
   const double c = std::cos(alpha2);
   const double s = std::sin(alpha2);
-  const Mat4 d = diattenuatorMueller(e1, e2, delta);
-  if (!allFinite(d.m[0], d.m[1], d.m[10], d.m[11], c, s)) return turnByProductsCold(c, s, d);
+  const DiattenuatorElements d = diattenuatorElements(e1, e2, delta);
+  if (!allFinite(d.q, d.p, d.a, d.b, c, s)) return turnByProductsCold(c, s, d);
 
   // u = D * Rot(alpha): Rot(alpha) holds 1, then c, s over -s, c, then 1 on its diagonal blocks;
-  // D holds q, p over p, q and then cd*r, sd*r over -(sd*r), cd*r.
+  // D holds q, p over p, q and then a, b over nb, a.
   const double ns = -s;  // Rot(alpha)[2][1], and the inverse turn's [1][2]
   const double u[16] = {
-      withZeroTerms(d.m[0]),       withZeroTerms(d.m[1] * c),   withZeroTerms(d.m[1] * s),   0.0,
-      withZeroTerms(d.m[4]),       withZeroTerms(d.m[5] * c),   withZeroTerms(d.m[5] * s),   0.0,
-      0.0,                         withZeroTerms(d.m[10] * ns), withZeroTerms(d.m[10] * c),  withZeroTerms(d.m[11]),
-      0.0,                         withZeroTerms(d.m[14] * ns), withZeroTerms(d.m[14] * c),  withZeroTerms(d.m[15]),
+      withZeroTerms(d.q), withZeroTerms(d.p * c),   withZeroTerms(d.p * s),   0.0,
+      withZeroTerms(d.p), withZeroTerms(d.q * c),   withZeroTerms(d.q * s),   0.0,
+      0.0,                withZeroTerms(d.a * ns),  withZeroTerms(d.a * c),   withZeroTerms(d.b),
+      0.0,                withZeroTerms(d.nb * ns), withZeroTerms(d.nb * c),  withZeroTerms(d.a),
   };
   // Elements with no term but products with constant zeros are +0.0 for the same reason.
 
