@@ -58,7 +58,8 @@ TEST(CoatingTable, GridsAndCorners) {
 // of room above that.
 constexpr double kSumRuleBound = 5.0000001e-7;
 constexpr double kMalusBound = 0.003;
-constexpr double kNormalIncidenceAxisBound = 0.04;
+// Angles carry two decimals, so a difference of 0.04 evaluates a hair above 0.04 in doubles.
+constexpr double kNormalIncidenceAxisBound = 0.04 + 1e-9;
 
 double sq(double v) { return v * v; }
 
