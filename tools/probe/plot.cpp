@@ -34,7 +34,9 @@ constexpr const char *kExecutableSuffix = "";
 #endif
 
 constexpr const char *kDefaultPlotFile = "surf-probe-plot.png";
-constexpr SweepRange kPlotIncidenceRange{0.0, 89.0, 1.0};
+// The incidence sweep starts just off the normal: a ray exactly along it has no plane of
+// incidence and gets azimuth 0, whatever azimuth the rest of the sweep is drawn at.
+constexpr SweepRange kPlotIncidenceRange{0.5, 89.0, 0.5};
 constexpr SweepRange kPlotAzimuthRange{0.0, 360.0, 2.0};
 
 bool isExecutableFile(const std::string &path) {
