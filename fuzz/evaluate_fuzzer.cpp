@@ -15,7 +15,9 @@
 #include <cstring>
 #include <limits>
 
+#include "coating/lookup.h"
 #include "coating/table.h"
+#include "mueller/mueller.h"
 #include "fuzz/fuzz_input.h"
 #include "plugin/coating_records.h"
 
@@ -43,6 +45,46 @@ void require(bool ok, const char *what, int element = -1) {
 }
 
 bool sameBits(double a, double b) { return toBits(a) == toBits(b); }
+
+// The evaluation's shortcuts must give the bits of the computations they stand for, on any
+// values: the sparse Mueller products against the full ones, the guessed grid search against a
+// plain scan. The record's raw values (not-a-numbers, infinities, subnormals, -0.0) serve as
+// axis angles, eigen-values and grid positions.
+void checkShortcuts(const double *in) {
+  for (double delta : {surf::kReflectionRetardance, 0.0}) {
+    for (int k = 5; k + 2 < kCoatingInputCount; k += 3) {
+      const surf::Mat4 fast = surf::rotatedDiattenuatorMueller(in[k], in[k + 1], in[k + 2], delta);
+      const surf::Mat4 full =
+          surf::rotatedDiattenuatorMuellerLiteral(in[k], in[k + 1], in[k + 2], delta);
+      for (int e = 0; e < 16; ++e)
+        require(sameBits(fast.m[e], full.m[e]), "sparse Mueller product differs from the full one", e);
+    }
+  }
+  const struct {
+    const double *grid;
+    int count;
+    double scale;
+  } grids[] = {{surf::wavelengthGrid, surf::kWavelengthCount, 1.0},
+               {surf::incidenceGrid, surf::kIncidenceCount, 90.0},
+               {surf::azimuthGrid, surf::kAzimuthCount, 90.0}};
+  for (const auto &g : grids) {
+    for (int k = 0; k < kCoatingInputCount; ++k) {
+      for (double value : {in[k], in[k] * g.scale}) {
+        int lo = 0;
+        double frac = 0.0;
+        if (value > g.grid[0]) {
+          int j = 1;
+          while (j < g.count - 1 && value > g.grid[j]) ++j;
+          lo = j - 1;
+          frac = (value - g.grid[lo]) / (g.grid[j] - g.grid[lo]);
+          if (frac > 1.0) frac = 1.0;
+        }
+        const surf::GridBracket b = surf::findBracket(g.grid, g.count, value);
+        require(b.lo == lo && sameBits(b.frac, frac), "guessed grid search differs from a scan", k);
+      }
+    }
+  }
+}
 
 // The smallest and largest value of each column over the whole compiled table.
 struct ColumnRange {
@@ -131,6 +173,7 @@ void checkNullCalls(const surf_fuzz::FuzzCall &c) {
   double in[kPaddedInput], inBefore[kPaddedInput];
   double out[kCoatingOutputCount];
   fillInput(in, kPaddedInput, c);
+  checkShortcuts(in);
   std::memcpy(inBefore, in, sizeof in);
   for (double &v : out) v = fromBits(kPoisonA);
   double *input = c.nullInput ? nullptr : in;
@@ -161,6 +204,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   double in[kPaddedInput], inBefore[kPaddedInput];
   double out[kCoatingOutputCount];
   fillInput(in, kPaddedInput, c);
+  checkShortcuts(in);
   std::memcpy(inBefore, in, sizeof in);
   for (double &v : out) v = fromBits(kPoisonA);
   const double r = fnEvaluateCoating(in, c.unused, c.unused, c.unused, out);
