@@ -4,6 +4,19 @@
 
 namespace surf {
 
+namespace {
+
+// The bracket of a value in the interval below grid point k, its fraction clamped to 1. No
+// lower clamp is needed: the searches stop only at a k whose lower neighbour the value exceeds.
+GridBracket intervalBelow(const double *grid, int k, double value) {
+  const int lo = k - 1;
+  double frac = (value - grid[lo]) / (grid[k] - grid[lo]);
+  if (frac > 1.0) frac = 1.0;
+  return GridBracket{lo, frac};
+}
+
+}  // namespace
+
 GridBracket findBracket(const double *grid, int count, double value) {
   if (!(value > grid[0])) return GridBracket{0, 0.0};
   // k is the first grid point from 1 on that the value does not exceed, or the last point.
@@ -14,10 +27,14 @@ GridBracket findBracket(const double *grid, int count, double value) {
   int k = steps < count - 2 ? static_cast<int>(steps) + 1 : count - 1;
   while (k > 1 && !(value > grid[k - 1])) --k;
   while (k < count - 1 && value > grid[k]) ++k;
-  const int lo = k - 1;
-  double frac = (value - grid[lo]) / (grid[k] - grid[lo]);
-  if (frac > 1.0) frac = 1.0;
-  return GridBracket{lo, frac};
+  return intervalBelow(grid, k, value);
+}
+
+GridBracket findBracketByScan(const double *grid, int count, double value) {
+  if (!(value > grid[0])) return GridBracket{0, 0.0};
+  int k = 1;
+  while (k < count - 1 && value > grid[k]) ++k;
+  return intervalBelow(grid, k, value);
 }
 
 namespace {

@@ -18,6 +18,10 @@ struct GridBracket {
 // or below the first point, and not-a-number, get interval 0 at fraction 0: no extrapolation.
 GridBracket findBracket(const double *grid, int count, double value);
 
+// The same bracket by a plain scan from the first interval: the reference findBracket is
+// checked against.
+GridBracket findBracketByScan(const double *grid, int count, double value);
+
 // Trilinear blend of all twelve columns of the eight samples around (iw, ii, ia); every corner
 // is read, zero-weight ones included. Writes kSampleColumns doubles to `values`.
 void interpolateSample(int iw, double fw, int ii, double fi, int ia, double fa, double *values);

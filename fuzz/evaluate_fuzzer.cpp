@@ -70,17 +70,9 @@ void checkShortcuts(const double *in) {
   for (const auto &g : grids) {
     for (int k = 0; k < kCoatingInputCount; ++k) {
       for (double value : {in[k], in[k] * g.scale}) {
-        int lo = 0;
-        double frac = 0.0;
-        if (value > g.grid[0]) {
-          int j = 1;
-          while (j < g.count - 1 && value > g.grid[j]) ++j;
-          lo = j - 1;
-          frac = (value - g.grid[lo]) / (g.grid[j] - g.grid[lo]);
-          if (frac > 1.0) frac = 1.0;
-        }
+        const surf::GridBracket scan = surf::findBracketByScan(g.grid, g.count, value);
         const surf::GridBracket b = surf::findBracket(g.grid, g.count, value);
-        require(b.lo == lo && sameBits(b.frac, frac), "guessed grid search differs from a scan", k);
+        require(b.lo == scan.lo && sameBits(b.frac, scan.frac), "guessed grid search differs from a scan", k);
       }
     }
   }

@@ -92,17 +92,10 @@ TEST(FindBracket, GuessedStartLandsWhereAScanDoes) {
     for (int n = 0; n < 5000; ++n) values.push_back(u(rng));
     for (double v : values) {
       SCOPED_TRACE(v);
-      int lo = 0;
-      double frac = 0;
-      if (v > g.grid[0]) {
-        int k = 1;
-        while (k < g.count - 1 && v > g.grid[k]) ++k;
-        lo = k - 1;
-        frac = std::fmin((v - g.grid[lo]) / (g.grid[k] - g.grid[lo]), 1.0);
-      }
+      const GridBracket scan = findBracketByScan(g.grid, g.count, v);
       const GridBracket b = findBracket(g.grid, g.count, v);
-      ASSERT_EQ(lo, b.lo);
-      ASSERT_EQ(frac, b.frac);
+      ASSERT_EQ(scan.lo, b.lo);
+      ASSERT_EQ(scan.frac, b.frac);
     }
   }
 }
