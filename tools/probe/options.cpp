@@ -195,8 +195,8 @@ const OptionSpec kOptions[] = {
 };
 
 const OptionSpec *findOption(const std::string &name) {
-  for (const OptionSpec &spec : kOptions)
-    if (name == spec.name || (spec.alias && name == spec.alias)) return &spec;
+  for (const OptionSpec &known : kOptions)
+    if (name == known.name || (known.alias && name == known.alias)) return &known;
   return nullptr;
 }
 
@@ -275,8 +275,8 @@ std::size_t findCommandWord(const std::vector<std::string> &args) {
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string &arg = args[i];
     if (!isOptionLike(arg)) return i;
-    const OptionSpec *spec = findOption(arg.substr(0, arg.find('=')));
-    if (spec && spec->takesValue && arg.find('=') == std::string::npos) ++i;
+    const OptionSpec *known = findOption(arg.substr(0, arg.find('=')));
+    if (known && known->takesValue && arg.find('=') == std::string::npos) ++i;
   }
   return args.size();
 }
@@ -311,21 +311,21 @@ ProbeOptions parseCommandLine(const std::vector<std::string> &args) {
     }
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec *spec = findOption(name);
-    if (spec == nullptr) throw InputError("unknown option '" + name + "'");
-    if (!(spec->commands & commandBit(options.command)))
-      failSentence(spec->name, std::string("is not an option of ") + commandName(options.command));
+    const OptionSpec *known = findOption(name);
+    if (known == nullptr) throw InputError("unknown option '" + name + "'");
+    if (!(known->commands & commandBit(options.command)))
+      failSentence(known->name, std::string("is not an option of ") + commandName(options.command));
     std::string value;
     if (equals != std::string::npos) {
-      if (!spec->takesValue) failSentence(spec->name, "takes no value");
+      if (!known->takesValue) failSentence(known->name, "takes no value");
       value = arg.substr(equals + 1);
-    } else if (spec->takesValue) {
+    } else if (known->takesValue) {
       // The value is the next argument even if it starts with '-', so "--from -10" works.
-      if (next + 1 >= args.size()) fail(spec->name, "missing value");
+      if (next + 1 >= args.size()) fail(known->name, "missing value");
       value = args[++next];
     }
-    spec->apply(options, spec->name, value);
-    given.push_back(spec->name);
+    known->apply(options, known->name, value);
+    given.push_back(known->name);
   }
   if (options.help) return options;
   checkCombinations(options, given);
