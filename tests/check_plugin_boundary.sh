@@ -21,8 +21,9 @@ done
 
 # Writable relocated data would mean the table is not read in place from read-only data.
 if readelf -S -W "$plugin" | grep -q '\.data\.rel\.ro'; then
-  size=$(readelf -S -W "$plugin" | awk '$2 == ".data.rel.ro" {print strtonum("0x" $6)}')
-  if [ "${size:-0}" -gt 4096 ]; then
+  hex=$(readelf -S -W "$plugin" | awk '$2 == ".data.rel.ro" {print $6}')
+  size=$((0x${hex:-0}))
+  if [ "$size" -gt 4096 ]; then
     echo "$plugin: $size bytes of relocated data; the table belongs in .rodata"
     status=1
   fi
