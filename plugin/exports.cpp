@@ -1,5 +1,7 @@
 // The library's two exports. Everything else in the library is hidden; on Windows the
 // module-definition file names these two with their ordinals.
+#include <type_traits>
+
 #include "plugin/coating_records.h"
 #include "plugin/evaluate.h"
 
@@ -25,3 +27,8 @@ SURF_EXPORT double fnEvaluateCoating(double *input, void *, void *, void *, doub
 }
 
 }  // extern "C"
+
+// The exports keep the signatures the host header promises.
+static_assert(std::is_same<decltype(&fnInitDll), FnInitDll>::value, "fnInitDll signature");
+static_assert(std::is_same<decltype(&fnEvaluateCoating), FnEvaluateCoating>::value,
+              "fnEvaluateCoating signature");
