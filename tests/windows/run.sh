@@ -30,6 +30,8 @@ install_wine32="dpkg --add-architecture i386 && apt-get update && apt-get instal
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# A prefix of the build's own, so the tests neither depend on nor change the user's ~/.wine.
+export WINEPREFIX=${WINEPREFIX:-$repo/build/wine-prefix}
 
 passed=0
 failed=0
@@ -117,7 +119,7 @@ run_target() {
     skip "$preset Wine test" "Wine is not installed" "$install_cross"
     filter=windows_pe_
   else
-    # Wine starts slowly the first time, when it creates its prefix (~/.wine or $WINEPREFIX).
+    # Wine starts slowly the first time, when it creates its prefix ($WINEPREFIX).
     local started out
     started=$(date +%s)
     out=$(wine "$tree/surf-crosscheck.exe" 2>&1)
