@@ -94,6 +94,16 @@ string(JOIN "," bad_row ${bad})
 write_variant(wrong_wavelength 6 "${bad_row}")
 expect_refused(wrong_wavelength "wrong_wavelength.csv:6: grid point \\(wavelength 0.41, incidence 0, azimuth 20\\) out of place")
 
+file(WRITE "${WORK}/empty.csv" "")
+expect_refused(empty "empty.csv:1: empty file")
+
+set(bad ${fields})
+list(REMOVE_AT bad 3)
+list(INSERT bad 3 "1000000000000000000000000000000000000000000000")
+string(JOIN "," bad_row ${bad})
+write_variant(long_value 6 "${bad_row}")
+expect_refused(long_value "long_value.csv:6: column rs: a value of 46 characters")
+
 # The converter accepts the good file, with grid values written in other decimal forms, and
 # keeps bare integers floating-point: -0 must stay -0.0, as strtod reads it.
 set(good_variant ${fields})
@@ -114,4 +124,15 @@ endif()
 file(STRINGS "${WORK}/other_forms.cpp" converted REGEX "// line 6$")
 if(NOT converted MATCHES ", -0[.]0, .*, 123456789012345678[.]0,  // line 6")
   message(SEND_ERROR "other_forms: bare integers not kept as floating literals: ${converted}")
+endif()
+
+# A UTF-8 byte-order mark, as spreadsheets write one, is not part of the header.
+string(ASCII 239 187 191 byte_order_mark)
+string(JOIN "\n" text ${lines})
+file(WRITE "${WORK}/bom.csv" "${byte_order_mark}${text}\n")
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -DINPUT=${WORK}/bom.csv -DOUTPUT=${WORK}/bom.cpp -P ${SCRIPT}
+  RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(SEND_ERROR "bom: a valid file starting with a byte-order mark was refused")
 endif()
