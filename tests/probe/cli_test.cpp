@@ -248,6 +248,9 @@ TEST_F(Cli, BadInputExitsWithStatusTwoAndSaysWhy) {
       {"sweep --over incidence --from 10 --to 5", "--to: 5 is below --from 10"},
       {"sweep --over azimuth --normal 0,0,1", "--normal: an angle sweep works on the +z normal"},
       {"batch missing.csv", "'missing.csv': cannot open"},
+      {"batch .", "'.': is a directory"},
+      {"sweep --over incidence --to 100", "an incidence sweep runs within 0 .. 90 degrees"},
+      {"plot -o chart.svg", "charts are drawn as PNG"},
   };
   for (const BadRun &c : cases) {
     const ProbeRun run = probe(c.args);
@@ -321,6 +324,11 @@ TEST_F(Cli, MalformedBatchRowsNameTheLineAndColumn) {
     EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err;
     EXPECT_EQ(filesLeft(), std::vector<std::string>{"bad.csv"}) << c.fragment;
   }
+  // Input that is not a batch writes nothing to standard output either, not even a header.
+  writeFile(dir_ / "bad.csv", "wavelength,rayX\n" + good);
+  const ProbeRun run = probe("batch bad.csv");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_EQ(run.out, "");
 }
 
 TEST_F(Cli, BatchNeverOverwritesWithoutForce) {
@@ -404,7 +412,12 @@ TEST_F(Cli, SweepWritesItsFileOnlyWhenAsked) {
 
 TEST_F(Cli, PlotRendersAPngOfTheRequestedSize) {
   const char *path = std::getenv("PATH");
-  if (probe::findOnPath("gnuplot", path ? path : "").empty()) GTEST_SKIP() << "no gnuplot";
+  if (probe::findOnPath("gnuplot", path ? path : "").empty()) {
+    // CI installs gnuplot, so there a missing one is a fault, not a reason to skip.
+    const char *ci = std::getenv("CI");
+    if (ci != nullptr && std::string(ci) == "true") FAIL() << "gnuplot is not installed";
+    GTEST_SKIP() << "no gnuplot (apt-get install gnuplot-nox)";
+  }
   const ProbeRun run = probe("plot -o chart.png --size 800x600 --wavelengths 0.45,0.6");
   ASSERT_EQ(run.status, 0) << run.err;
   const std::optional<probe::PngSize> size = probe::readPngSize((dir_ / "chart.png").string());
@@ -412,6 +425,13 @@ TEST_F(Cli, PlotRendersAPngOfTheRequestedSize) {
   EXPECT_EQ(size->width, 800u);
   EXPECT_EQ(size->height, 600u);
   EXPECT_EQ(filesLeft(), std::vector<std::string>{"chart.png"});
+}
+
+TEST_F(Cli, PlotRefusesANameThatIsNotPng) {
+  const ProbeRun run = probe("plot -o chart.svg");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("chart.svg"), std::string::npos) << run.err;
+  EXPECT_TRUE(filesLeft().empty());
 }
 
 TEST_F(Cli, PlotWithoutGnuplotNamesThePackage) {

@@ -333,6 +333,15 @@ def check_text(text, name, variant=None):
     return report.problems, rows
 
 
+def read_file(path):
+    """The file's text; a file that cannot be read ends the run with a message naming it."""
+    try:
+        with open(path, newline="", encoding="utf-8-sig") as f:
+            return f.read()
+    except (OSError, UnicodeDecodeError) as e:
+        sys.exit("%s: cannot read: %s" % (path, e))
+
+
 def main(argv=None):
     ap = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     ap.add_argument("file")
@@ -341,15 +350,13 @@ def main(argv=None):
                     help="the other variant's file, to check the differences between them")
     args = ap.parse_args(argv)
     problems = []
-    with open(args.file, newline="") as f:
-        variant = variant_of(args.file, args.dataset)
-        found, rows = check_text(f.read(), args.file, variant)
-        problems += found
+    variant = variant_of(args.file, args.dataset)
+    found, rows = check_text(read_file(args.file), args.file, variant)
+    problems += found
     if args.against:
-        with open(args.against, newline="") as f:
-            other_variant = {"A": "B", "B": "A"}.get(variant)
-            found, other = check_text(f.read(), args.against, other_variant)
-            problems += found
+        other_variant = {"A": "B", "B": "A"}.get(variant)
+        found, other = check_text(read_file(args.against), args.against, other_variant)
+        problems += found
         if variant is None:
             problems.append("%s: [A versus B] name the variant with --dataset" % args.file)
         else:

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <vector>
@@ -92,6 +93,11 @@ class BatchRunner {
       : plugin_(plugin), output_(output), chunk_(kChunkRows) {
     // Every record starts from the same sentinels; only the ten hit columns change per row.
     blank_ = makeHitRecord(0.0, Vector3{}, Vector3{}, Vector3{});
+  }
+
+  // Writes the output's header; called once the input's header has been accepted, so that
+  // input that is not a batch at all writes nothing.
+  void begin() {
     std::string header;
     appendHitCsvHeader(header);
     output_.write(header);
@@ -151,6 +157,9 @@ int runBatch(const ProbeOptions &options) {
   const std::string source = fromStandardInput ? "standard input" : options.input;
   std::ifstream file;
   if (!fromStandardInput) {
+    std::error_code ignored;
+    if (std::filesystem::is_directory(options.input, ignored))
+      throw InputError("'" + source + "': is a directory, not a CSV file of ray hits");
     file.open(options.input, std::ios::binary);
     if (!file) throw InputError("'" + source + "': cannot open: " + std::strerror(errno));
   }
@@ -175,6 +184,7 @@ int runBatch(const ProbeOptions &options) {
         throw InputError(source + ":" + std::to_string(lineNumber) + ": the header must be '" +
                          batchHeader() + "', found '" + std::string(text) + "'");
       headerSeen = true;
+      runner.begin();
       continue;
     }
     if (trimBlanks(text).empty()) continue;  // blank lines, e.g. at the end of a file

@@ -1,11 +1,26 @@
 // The single-hit command: one fnEvaluateCoating call, shown in full.
 #include <cstdio>
+#include <filesystem>
+#include <string>
 
 #include "tools/probe/commands.h"
 #include "tools/probe/host.h"
 #include "tools/probe/report.h"
 
 namespace probe {
+
+namespace {
+
+// The plug-in's path as the user would type it from here: relative when it lies below the
+// current directory, absolute otherwise.
+std::string shownPath(const std::string &path) {
+  std::error_code error;
+  const std::filesystem::path relative = std::filesystem::relative(path, error);
+  if (error || relative.empty() || *relative.begin() == "..") return path;
+  return relative.string();
+}
+
+}  // namespace
 
 int runHit(const ProbeOptions &options) {
   PluginLibrary plugin;
@@ -20,7 +35,7 @@ int runHit(const ProbeOptions &options) {
     std::fputs(formatHitCsv(record, angles, options.stokes).c_str(), stdout);
   } else {
     std::printf("plug-in %s\n  fnInitDll returned %g, fnEvaluateCoating returned %g\n",
-                plugin.path().c_str(), initResult, evaluateResult);
+                shownPath(plugin.path()).c_str(), initResult, evaluateResult);
     std::fputs(formatHitTable(record, angles, options.stokes).c_str(), stdout);
   }
 

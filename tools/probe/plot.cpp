@@ -1,6 +1,7 @@
 // The plot command: sweeps evaluated here, drawn by gnuplot into a PNG.
 #include "tools/probe/plot.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -210,9 +211,23 @@ std::optional<PngSize> readPngSize(const std::string &path) {
   return PngSize{bigEndian(16), bigEndian(20)};
 }
 
+namespace {
+
+bool endsWithPng(const std::string &path) {
+  if (path.size() < 4) return false;
+  std::string ending = path.substr(path.size() - 4);
+  for (char &ch : ending) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+  return ending == ".png";
+}
+
+}  // namespace
+
 int runPlot(const ProbeOptions &options) {
   const std::string gnuplot = gnuplotExecutable(options);
   const std::string target = options.output.empty() ? kDefaultPlotFile : options.output;
+  // gnuplot draws PNG here; a chart named otherwise would be a PNG in disguise.
+  if (!endsWithPng(target))
+    throw InputError("-o '" + target + "': charts are drawn as PNG; name the file *.png");
   OutputTarget output(target, options.force);
   PluginLibrary plugin;
   openPlugin(plugin, options.pluginPath);

@@ -30,7 +30,7 @@ std::string fixed(double value, int decimals) {
 }
 
 void appendGrid(std::string &out, const char *name, const double *m) {
-  out += label(name) + "\n";
+  out += std::string("  ") + name + "\n";
   for (int row = 0; row < 4; ++row) {
     out += "    ";
     for (int column = 0; column < 4; ++column) {

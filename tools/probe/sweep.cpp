@@ -46,9 +46,16 @@ SweepRange defaultRange(SweepQuantity quantity) {
 }
 
 SweepRange resolvedRange(const ProbeOptions &options) {
-  const SweepRange defaults = defaultRange(options.over.value_or(SweepQuantity::Incidence));
-  return SweepRange{options.from.value_or(defaults.from), options.to.value_or(defaults.to),
-                    options.step.value_or(defaults.step)};
+  const SweepQuantity quantity = options.over.value_or(SweepQuantity::Incidence);
+  const SweepRange defaults = defaultRange(quantity);
+  const SweepRange range{options.from.value_or(defaults.from), options.to.value_or(defaults.to),
+                         options.step.value_or(defaults.step)};
+  // A ray built at more than 90 degrees of incidence comes from behind the surface: its
+  // incidence angle would fold back below 90 and the sweep's axis would lie.
+  if (quantity == SweepQuantity::Incidence && !(range.from >= 0.0 && range.to <= 90.0))
+    throw InputError("--from/--to: an incidence sweep runs within 0 .. 90 degrees, got " +
+                     formatShortest(range.from) + " .. " + formatShortest(range.to));
+  return range;
 }
 
 std::vector<double> sweepValues(const SweepRange &range) {
