@@ -12,18 +12,42 @@ struct GridBracket {
   double frac;
 };
 
+// The bracket of a value in the interval below grid point k, its fraction clamped to 1. No
+// lower clamp is needed: the searches stop only at a k whose lower neighbour the value exceeds.
+inline GridBracket intervalBelow(const double *grid, int k, double value) {
+  const int lo = k - 1;
+  double frac = (value - grid[lo]) / (grid[k] - grid[lo]);
+  if (frac > 1.0) frac = 1.0;
+  return GridBracket{lo, frac};
+}
+
 // Linear search over an ascending grid of `count` points. The search stops at the first grid
 // point not below the value, so an exact hit on interior point k lands at fraction 1 of the
 // interval below it. Values above the last point get the last interval at fraction 1; values at
 // or below the first point, and not-a-number, get interval 0 at fraction 0: no extrapolation.
-GridBracket findBracket(const double *grid, int count, double value);
+//
+// Inline, so that on one of the table's grids, which the compiler knows, the spacing that
+// guesses the start is a constant rather than a division in every call.
+inline GridBracket findBracket(const double *grid, int count, double value) {
+  if (!(value > grid[0])) return GridBracket{0, 0.0};
+  // k is the first grid point from 1 on that the value does not exceed, or the last point.
+  // Start from where an evenly spaced grid would put it, then step to it: on an ascending grid
+  // "value > grid[k]" holds below that point and fails from it on, so the two walks stop
+  // exactly where a scan from 1 would, whatever the guess.
+  const double steps = (value - grid[0]) * ((count - 1) / (grid[count - 1] - grid[0]));
+  int k = steps < count - 2 ? static_cast<int>(steps) + 1 : count - 1;
+  while (k > 1 && !(value > grid[k - 1])) --k;
+  while (k < count - 1 && value > grid[k]) ++k;
+  return intervalBelow(grid, k, value);
+}
 
 // The same bracket by a plain scan from the first interval: the reference findBracket is
 // checked against.
 GridBracket findBracketByScan(const double *grid, int count, double value);
 
-// Trilinear blend of all twelve columns of the eight samples around (iw, ii, ia); every corner
-// is read, zero-weight ones included. Writes kSampleColumns doubles to `values`.
+// Trilinear blend of the eight samples around (iw, ii, ia), every corner read, zero-weight ones
+// included. Writes the ten columns the evaluation uses to values[0..kSampleColumns-1]; the two
+// further values, kRExtra and kTExtra, are left unwritten.
 void interpolateSample(int iw, double fw, int ii, double fi, int ia, double fa, double *values);
 
 }  // namespace surf

@@ -11,9 +11,18 @@ constexpr int kWavelengthCount = 31;  // 0.40 .. 0.70 um, step 0.01
 constexpr int kIncidenceCount = 19;   // 0, 5, .., 85, 89 degrees (the last step is 4)
 constexpr int kAzimuthCount = 19;     // 0, 5, .., 90 degrees
 
-extern const double wavelengthGrid[kWavelengthCount];
-extern const double incidenceGrid[kIncidenceCount];
-extern const double azimuthGrid[kAzimuthCount];
+// Visible to the compiler, so a search over a grid it knows can use the grid's spacing as a
+// constant. Each wavelength is the double nearest its two-decimal form, as the compiler reads it.
+inline constexpr double wavelengthGrid[kWavelengthCount] = {
+    0.40, 0.41, 0.42, 0.43, 0.44, 0.45, 0.46, 0.47, 0.48, 0.49, 0.50,
+    0.51, 0.52, 0.53, 0.54, 0.55, 0.56, 0.57, 0.58, 0.59, 0.60,
+    0.61, 0.62, 0.63, 0.64, 0.65, 0.66, 0.67, 0.68, 0.69, 0.70};
+
+inline constexpr double incidenceGrid[kIncidenceCount] = {0,  5,  10, 15, 20, 25, 30, 35, 40, 45,
+                                                          50, 55, 60, 65, 70, 75, 80, 85, 89};
+
+inline constexpr double azimuthGrid[kAzimuthCount] = {0,  5,  10, 15, 20, 25, 30, 35, 40, 45,
+                                                      50, 55, 60, 65, 70, 75, 80, 85, 90};
 
 // The columns of one CoatingSample.
 enum CoatingColumn {

@@ -77,6 +77,8 @@ Mat4 diattenuatorMueller(double e1, double e2, double delta) {
 
 namespace {
 
+void storeMat4(double *out, const Mat4 &m) { std::memcpy(out, m.m, sizeof m.m); }
+
 // Rot(-alpha) * (D * Rot(alpha)) by full matrix products, from c = cos 2alpha, s = sin 2alpha.
 Mat4 turnByProducts(double c, double s, const Mat4 &d) {
   Mat4 w = rotationMueller(c, s);
@@ -85,9 +87,10 @@ Mat4 turnByProducts(double c, double s, const Mat4 &d) {
   return w;
 }
 
-[[gnu::noinline, gnu::cold]] Mat4 turnByProductsCold(double c, double s,
-                                                     const DiattenuatorElements &d) {
-  return turnByProducts(c, s, diattenuatorGrid(d));
+[[gnu::noinline, gnu::cold]] void rotatedDiattenuatorMuellerCold(double c, double s,
+                                                                  const DiattenuatorElements &d,
+                                                                  double *out) {
+  storeMat4(out, turnByProducts(c, s, diattenuatorGrid(d)));
 }
 
 bool allFinite(double a, double b, double c, double d, double e, double f) {
@@ -95,61 +98,65 @@ bool allFinite(double a, double b, double c, double d, double e, double f) {
   return std::isfinite(((a + b) + (c + d)) + (e + f));
 }
 
-// Element [i][j] of D * Rot(alpha) whose one term t is not a product with a constant zero.
-// Each such element's other terms are signed zeros, among them a product of two constants
-// that is +0.0, so the full sum is t when t is not zero and +0.0 when it is: exactly t + 0.0.
+// An element of a product whose one possibly non-zero term is t, all its other terms being
+// signed zeros among which at least one is +0.0: a sum of zeros is -0.0 only when every one of
+// them is, so the full sum is t when t is not zero and +0.0 when it is, which is exactly t + 0.0.
 double withZeroTerms(double t) { return t + 0.0; }
-
-// Element [1][j] or [2][j] of Rot(-alpha) * u, whose terms are 0*u0, k1*u1, k2*u2 and 0*u3.
-// The two products with the turn's constant zeros are signed zeros: they cannot change a
-// sum that is not zero, and a zero sum takes its sign from all four terms.
-double turnedRowElement(double k1, double k2, double u0, double u1, double u2, double u3) {
-  const double middle = k1 * u1 + k2 * u2;
-  if (middle != 0.0) return middle;
-  return (0.0 * u0 + middle) + 0.0 * u3;
-}
 
 }  // namespace
 
-Mat4 rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2, double delta) {
+void rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2, double delta,
+                                       double *out) {
   const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
   const double c = std::cos(alpha2);
   const double s = std::sin(alpha2);
-  return turnByProducts(c, s, diattenuatorMueller(e1, e2, delta));
+  storeMat4(out, turnByProducts(c, s, diattenuatorMueller(e1, e2, delta)));
 }
 
-// The same bits as the literal products, with the products by the factors' constant zeros and
-// ones left out. Exact only when every factor element is finite; a not-a-number axis angle (from
-// a not-a-number reference direction) takes the full products.
-Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta) {
+// The same bits as the literal products, from the few terms of each element that are not
+// products with the factors' constant zeros and ones. Exact when every factor element is
+// finite and none of the four elements with two such terms sums to zero; the rare rest (axis 0,
+// a not-a-number axis angle from a not-a-number reference direction, an exact cancellation)
+// takes the full products.
+void rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta,
+                                double *out) {
   const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
   const double c = std::cos(alpha2);
   const double s = std::sin(alpha2);
   const DiattenuatorElements d = diattenuatorElements(e1, e2, delta);
-  if (!allFinite(d.q, d.p, d.a, d.b, c, s)) return turnByProductsCold(c, s, d);
 
-  // u = D * Rot(alpha): Rot(alpha) holds 1, then c, s over -s, c, then 1 on its diagonal blocks;
-  // D holds q, p over p, q and then a, b over nb, a.
+  // u = D * Rot(alpha). Rot(alpha) holds 1, then c, s over -s, c, then 1 on its diagonal
+  // blocks; D holds q, p over p, q and then a, b over nb, a. Every element of u has at most one
+  // term that is not a product with a constant zero, and a product of two constant zeros,
+  // +0.0, among the rest; those without any such term are +0.0 (u[0][3], u[1][3], u[2][0],
+  // u[3][0]). So u never holds -0.0.
   const double ns = -s;  // Rot(alpha)[2][1], and the inverse turn's [1][2]
-  const double u[16] = {
-      withZeroTerms(d.q), withZeroTerms(d.p * c),   withZeroTerms(d.p * s),   0.0,
-      withZeroTerms(d.p), withZeroTerms(d.q * c),   withZeroTerms(d.q * s),   0.0,
-      0.0,                withZeroTerms(d.a * ns),  withZeroTerms(d.a * c),   withZeroTerms(d.b),
-      0.0,                withZeroTerms(d.nb * ns), withZeroTerms(d.nb * c),  withZeroTerms(d.a),
-  };
-  // Elements with no term but products with constant zeros are +0.0 for the same reason.
+  const double u00 = withZeroTerms(d.q), u01 = withZeroTerms(d.p * c), u02 = withZeroTerms(d.p * s);
+  const double u10 = withZeroTerms(d.p), u11 = withZeroTerms(d.q * c), u12 = withZeroTerms(d.q * s);
+  const double u21 = withZeroTerms(d.a * ns), u22 = withZeroTerms(d.a * c), u23 = withZeroTerms(d.b);
+  const double u31 = withZeroTerms(d.nb * ns), u32 = withZeroTerms(d.nb * c), u33 = withZeroTerms(d.a);
 
-  // w = Rot(-alpha) * u. Rows 0 and 3 of the inverse turn are 1 and zeros, and u never holds
-  // -0.0, so they pass rows 0 and 3 of u through unchanged.
-  const double inverseS = -ns;  // Rot(-alpha)[2][1] = -(-s)
-  Mat4 w;
-  for (int j = 0; j < 4; ++j) {
-    w.m[0 + j] = u[0 + j];
-    w.m[4 + j] = turnedRowElement(c, ns, u[0 + j], u[4 + j], u[8 + j], u[12 + j]);
-    w.m[8 + j] = turnedRowElement(inverseS, c, u[0 + j], u[4 + j], u[8 + j], u[12 + j]);
-    w.m[12 + j] = u[12 + j];
+  // w = Rot(-alpha) * u. Row 1 of the inverse turn is 0, c, -s, 0 and row 2 is 0, s, c, 0
+  // (-(-s) is s, bit for bit), so w[1][j] = ((0*u0j + c*u1j) + ns*u2j) + 0*u3j and likewise for
+  // row 2. In columns 1 and 2 both middle terms may be non-zero: when their sum is not zero the
+  // two signed zeros cannot change it, and when it is zero its sign depends on all four terms.
+  const double w11 = c * u11 + ns * u21, w21 = s * u11 + c * u21;
+  const double w12 = c * u12 + ns * u22, w22 = s * u12 + c * u22;
+  if (!allFinite(d.q, d.p, d.a, d.b, c, s) || w11 == 0.0 || w21 == 0.0 || w12 == 0.0 ||
+      w22 == 0.0) {
+    rotatedDiattenuatorMuellerCold(c, s, d, out);
+    return;
   }
-  return w;
+  // In columns 0 and 3 one middle factor of u is +0.0 and so is 0*u30 or 0*u03: withZeroTerms.
+  // Rows 0 and 3 of the inverse turn are 1 and zeros, and u never holds -0.0, so they pass rows
+  // 0 and 3 of u through unchanged.
+  const Mat4 w{{
+      u00,                      u01, u02, 0.0,
+      withZeroTerms(c * u10),   w11, w12, withZeroTerms(ns * u23),
+      withZeroTerms(s * u10),   w21, w22, withZeroTerms(c * u23),
+      0.0,                      u31, u32, u33,
+  }};
+  storeMat4(out, w);
 }
 
 OrientedAxes orientAxes(const Vec3 &ray, const Vec3 &reference, double rAxis, double tAxis) {

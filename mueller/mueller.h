@@ -27,11 +27,26 @@ Mat4 rotationMueller(double c, double s);
 Mat4 diattenuatorMueller(double e1, double e2, double delta);
 
 // Rot(-alpha) * D(e1, e2, delta) * Rot(alpha), alpha in degrees: the matrix of a diattenuator-
-// retarder whose axis is turned by alpha. Gives the same bits as the literal form below, which
-// multiplies out the three full matrices with matMul4, but skips the products with constant
-// zeros.
-Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta);
-Mat4 rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2, double delta);
+// retarder whose axis is turned by alpha, written row by row to out[0..15]. Gives the same bits
+// as the literal form below, which multiplies out the three full matrices with matMul4, but
+// skips the products with constant zeros.
+void rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta,
+                                double *out);
+void rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2, double delta,
+                                       double *out);
+
+// The same two as Mat4 values.
+inline Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta) {
+  Mat4 w;
+  rotatedDiattenuatorMueller(alphaDegrees, e1, e2, delta, w.m);
+  return w;
+}
+inline Mat4 rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2,
+                                              double delta) {
+  Mat4 w;
+  rotatedDiattenuatorMuellerLiteral(alphaDegrees, e1, e2, delta, w.m);
+  return w;
+}
 
 // The two eigen-axis angles turned from the table's folded frame into the host's frame.
 struct OrientedAxes {

@@ -31,10 +31,6 @@ Vec3 snapInPlace(double *in, int index) {
   return v;
 }
 
-void storeMat4(double *p, const Mat4 &m) {
-  for (int i = 0; i < 16; ++i) p[i] = m.m[i];
-}
-
 }  // namespace
 
 void evaluateCoating(double *in, double *out) {
@@ -63,12 +59,10 @@ void evaluateCoating(double *in, double *out) {
   out[kOutAbsorptanceP] = (1.0 - out[kOutReflectanceP]) - out[kOutTransmittanceP];
 
   const OrientedAxes axes = orientAxes(ray, reference, v[kRAxis], v[kTAxis]);
-  storeMat4(out + kOutReflectionMueller,
-            rotatedDiattenuatorMueller(axes.reflection, v[kREigen1], v[kREigen2],
-                                       kReflectionRetardance));
-  storeMat4(out + kOutTransmissionMueller,
-            rotatedDiattenuatorMueller(axes.transmission, v[kTEigen1], v[kTEigen2],
-                                       kTransmissionRetardance));
+  rotatedDiattenuatorMueller(axes.reflection, v[kREigen1], v[kREigen2], kReflectionRetardance,
+                             out + kOutReflectionMueller);
+  rotatedDiattenuatorMueller(axes.transmission, v[kTEigen1], v[kTEigen2],
+                             kTransmissionRetardance, out + kOutTransmissionMueller);
 }
 
 }  // namespace surf

@@ -102,6 +102,9 @@ TEST(FindBracket, GuessedStartLandsWhereAScanDoes) {
 
 const double *sample(int iw, int ii, int ia) { return CoatingTable + sampleOffset(iw, ii, ia); }
 
+// The blend leaves out the two columns the evaluation never reads.
+bool blended(int column) { return column != kRExtra && column != kTExtra; }
+
 TEST(InterpolateSample, CornersReturnTableSamplesExactly) {
   const struct {
     int iw, ii, ia;
@@ -112,6 +115,7 @@ TEST(InterpolateSample, CornersReturnTableSamplesExactly) {
     interpolateSample(c.iw, 0, c.ii, 0, c.ia, 0, low);
     interpolateSample(c.iw, 1, c.ii, 1, c.ia, 1, high);
     for (int j = 0; j < kSampleColumns; ++j) {
+      if (!blended(j)) continue;
       // The blend's sum starts from +0.0, so a -0.0 entry comes back as +0.0.
       EXPECT_EQ(sample(c.iw, c.ii, c.ia)[j], low[j]) << "column " << j;
       EXPECT_EQ(sample(c.iw + 1, c.ii + 1, c.ia + 1)[j], high[j]) << "column " << j;
@@ -135,6 +139,7 @@ TEST(InterpolateSample, EachAxisBlendsItsTwoNeighbours) {
     interpolateSample(12, ax.fw, 9, ax.fi, 5, ax.fa, v);
     const double *lo = sample(12, 9, 5), *hi = sample(12 + ax.dw, 9 + ax.di, 5 + ax.da);
     for (int j = 0; j < kSampleColumns; ++j) {
+      if (!blended(j)) continue;
       const double want = (1 - f) * lo[j] + f * hi[j];
       EXPECT_NEAR(want, v[j], 4 * std::numeric_limits<double>::epsilon() * (std::fabs(want) + 1e-300))
           << "column " << j;
