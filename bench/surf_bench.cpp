@@ -176,7 +176,7 @@ std::vector<FloorArgs> makeFloorArgs() {
     if ((isNegligible(ray.x) && isNegligible(ray.y)) ||
         (isNegligible(k) && !isNegligible(ray.x) && !isNegligible(ray.y)))
       setupFault(h, "axis angles not turned (no atan2)");
-    const OrientedAxes axes = orientAxes(ray, ref, v[kRAxis], v[kTAxis]);
+    const OrientedAxes axes = orientAxes(ray, referenceAzimuth(ref), v[kRAxis], v[kTAxis]);
     f.refY = ref.y;
     f.refX = ref.x;
     f.axisR = (axes.reflection * 2.0) * kDegToRad;

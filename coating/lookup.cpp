@@ -1,6 +1,6 @@
 #include "coating/lookup.h"
 
-#include <cstring>
+#include "geometry/pair.h"
 
 namespace surf {
 
@@ -13,16 +13,10 @@ GridBracket findBracketByScan(const double *grid, int count, double value) {
 
 namespace {
 
-// Two columns at once: each lane does exactly the scalar arithmetic of its column, so the
-// results are the same bits, in half the instructions (SSE2 on x86).
-typedef double Pair __attribute__((vector_size(16)));
-
-// Columns j and k of one sample; neighbouring columns are one load.
+// Columns j and k of one sample, blended as a Pair; neighbouring columns are one load.
 [[gnu::always_inline]] inline Pair columns(const double *sample, int j, int k) {
   if (k != j + 1) return Pair{sample[j], sample[k]};
-  Pair v;
-  std::memcpy(&v, sample + j, sizeof v);
-  return v;
+  return loadPair(sample + j);
 }
 
 // The eight corner samples and the weights along each axis: f towards the next grid point, g
@@ -36,7 +30,7 @@ struct Corners {
 // starts from +0.0, so a zero-weight negative entry contributes -0.0 that the sum turns into
 // +0.0.
 [[gnu::always_inline]] inline void blendColumns(const Corners &c, int j, int k, double *values) {
-  Pair v = {0.0, 0.0};
+  Pair v = broadcast(0.0);
   v += ((c.gw * columns(c.t000, j, k)) * c.gi) * c.ga;
   v += ((c.gw * columns(c.t001, j, k)) * c.gi) * c.fa;
   v += ((c.gw * columns(c.t010, j, k)) * c.fi) * c.ga;
@@ -68,18 +62,20 @@ void interpolateSample(int iw, double fw, int ii, double fi, int ia, double fa, 
                   t + kNextW + kNextA,
                   t + kNextW + kNextI,
                   t + kNextW + kNextI + kNextA,
-                  Pair{gw, gw},
-                  Pair{fw, fw},
-                  Pair{gi, gi},
-                  Pair{fi, fi},
-                  Pair{ga, ga},
-                  Pair{fa, fa}};
+                  broadcast(gw),
+                  broadcast(fw),
+                  broadcast(gi),
+                  broadcast(fi),
+                  broadcast(ga),
+                  broadcast(fa)};
   // The used columns two at a time: four neighbouring pairs, and the two axis angles together.
-  blendColumns(c, kRs, kRp, values);
-  blendColumns(c, kREigen1, kREigen2, values);
-  blendColumns(c, kTs, kTp, values);
-  blendColumns(c, kTEigen1, kTEigen2, values);
+  // The axis angles go first, as the longest chain of the evaluation (the axis turns' cos and
+  // sin, then the matrices) waits for them.
   blendColumns(c, kRAxis, kTAxis, values);
+  blendColumns(c, kREigen1, kREigen2, values);
+  blendColumns(c, kTEigen1, kTEigen2, values);
+  blendColumns(c, kRs, kRp, values);
+  blendColumns(c, kTs, kTp, values);
 }
 
 }  // namespace surf

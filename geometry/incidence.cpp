@@ -50,7 +50,7 @@ void anglesOnPlusZ(const Vec3 &ray, double &theta, double &phi) {
   // A ray in or next to the surface plane can round to a transverse length above one; it is
   // grazing, so it gets 90 degrees rather than the not-a-number asin would give (which the
   // look-up would place at normal incidence). A not-a-number length fails the test and stays.
-  double transverse = std::sqrt(ray.y * ray.y + ray.x * ray.x);
+  double transverse = squareRoot(ray.y * ray.y + ray.x * ray.x);
   if (transverse > 1.0) transverse = 1.0;
   theta = std::asin(transverse);
   phi = std::atan2(ray.y, ray.x);

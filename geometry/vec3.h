@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include "geometry/units.h"
+
 namespace surf {
 
 struct Vec3 {
@@ -31,7 +33,7 @@ inline double normSquared3(const Vec3 &v) { return (v.x * v.x + v.y * v.y) + v.z
 inline void normalize3(Vec3 &v) {
   const double s = normSquared3(v);
   if (s <= 0.0) return;
-  const double r = 1.0 / std::sqrt(s);
+  const double r = 1.0 / squareRoot(s);
   v.x *= r;
   v.y *= r;
   v.z *= r;

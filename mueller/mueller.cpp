@@ -36,6 +36,15 @@ Mat4 rotationMueller(double c, double s) {
   }};
 }
 
+AxisTurn axisTurn(double alphaDegrees) {
+  const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
+  return AxisTurn{std::cos(alpha2), std::sin(alpha2)};
+}
+
+// Always evaluated, never folded: for delta = pi the matrix holds sin(pi) * r, a tiny non-zero
+// number, as the maths library gives it.
+Retardance retardance(double delta) { return Retardance{std::cos(delta), std::sin(delta)}; }
+
 namespace {
 
 // The elements of a diattenuator-retarder matrix that are not constant zeros.
@@ -47,14 +56,10 @@ struct DiattenuatorElements {
   double nb;  // -(sin(delta) * r)
 };
 
-DiattenuatorElements diattenuatorElements(double e1, double e2, double delta) {
+DiattenuatorElements diattenuatorElements(double e1, double e2, double cd, double sd) {
   const double q = (e2 + e1) * 0.5;
   const double p = (e1 - e2) * 0.5;
-  const double r = std::sqrt(e2 * e1);
-  // Always evaluated, never folded: for delta = pi the matrix holds sin(pi) * r, a tiny
-  // non-zero number, as the maths library gives it.
-  const double cd = std::cos(delta);
-  const double sd = std::sin(delta);
+  const double r = squareRoot(e2 * e1);
   return DiattenuatorElements{q, p, cd * r, sd * r, -(sd * r)};
 }
 
@@ -72,94 +77,105 @@ Mat4 diattenuatorGrid(const DiattenuatorElements &d) {
 // Diattenuator: q and p are the mean and half-difference of the two intensity eigen-values;
 // the retarder part scales (U, V) by the geometric mean r and turns them by delta.
 Mat4 diattenuatorMueller(double e1, double e2, double delta) {
-  return diattenuatorGrid(diattenuatorElements(e1, e2, delta));
+  const Retardance retarder = retardance(delta);
+  return diattenuatorGrid(diattenuatorElements(e1, e2, retarder.cd, retarder.sd));
 }
 
 namespace {
 
 void storeMat4(double *out, const Mat4 &m) { std::memcpy(out, m.m, sizeof m.m); }
 
-// Rot(-alpha) * (D * Rot(alpha)) by full matrix products, from c = cos 2alpha, s = sin 2alpha.
-Mat4 turnByProducts(double c, double s, const Mat4 &d) {
+// Rot(-alpha) * (D * Rot(alpha)) by full matrix products.
+void turnByProducts(double c, double s, const Mat4 &d, double *out) {
   Mat4 w = rotationMueller(c, s);
   matMul4(w, d, w);
   matMul4(w, rotationMueller(c, -s), w);
-  return w;
+  storeMat4(out, w);
 }
 
-[[gnu::noinline, gnu::cold]] void rotatedDiattenuatorMuellerCold(double c, double s,
-                                                                  const DiattenuatorElements &d,
-                                                                  double *out) {
-  storeMat4(out, turnByProducts(c, s, diattenuatorGrid(d)));
+}  // namespace
+
+void rotatedDiattenuatorMuellerLiteral(double c, double s, double e1, double e2, double cd,
+                                       double sd, double *out) {
+  turnByProducts(c, s, diattenuatorGrid(diattenuatorElements(e1, e2, cd, sd)), out);
 }
 
-bool allFinite(double a, double b, double c, double d, double e, double f) {
-  // A sum is finite only if every term is; an overflow merely sends the caller the long way.
-  return std::isfinite(((a + b) + (c + d)) + (e + f));
+namespace {
+
+[[gnu::noinline, gnu::cold]] void turnByProductsCold(double c, double s, double e1, double e2,
+                                                     double cd, double sd, double *out) {
+  rotatedDiattenuatorMuellerLiteral(c, s, e1, e2, cd, sd, out);
 }
 
 // An element of a product whose one possibly non-zero term is t, all its other terms being
 // signed zeros among which at least one is +0.0: a sum of zeros is -0.0 only when every one of
 // them is, so the full sum is t when t is not zero and +0.0 when it is, which is exactly t + 0.0.
-double withZeroTerms(double t) { return t + 0.0; }
+inline double withZeroTerms(double t) { return t + 0.0; }
 
 }  // namespace
-
-void rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2, double delta,
-                                       double *out) {
-  const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
-  const double c = std::cos(alpha2);
-  const double s = std::sin(alpha2);
-  storeMat4(out, turnByProducts(c, s, diattenuatorMueller(e1, e2, delta)));
-}
 
 // The same bits as the literal products, from the few terms of each element that are not
 // products with the factors' constant zeros and ones. Exact when every factor element is
 // finite and none of the four elements with two such terms sums to zero; the rare rest (axis 0,
 // a not-a-number axis angle from a not-a-number reference direction, an exact cancellation)
-// takes the full products.
-void rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta,
+// is overwritten by the full products.
+void rotatedDiattenuatorMueller(double c, double s, double e1, double e2, double cd, double sd,
                                 double *out) {
-  const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
-  const double c = std::cos(alpha2);
-  const double s = std::sin(alpha2);
-  const DiattenuatorElements d = diattenuatorElements(e1, e2, delta);
-
-  // u = D * Rot(alpha). Rot(alpha) holds 1, then c, s over -s, c, then 1 on its diagonal
-  // blocks; D holds q, p over p, q and then a, b over nb, a. Every element of u has at most one
-  // term that is not a product with a constant zero, and a product of two constant zeros,
-  // +0.0, among the rest; those without any such term are +0.0 (u[0][3], u[1][3], u[2][0],
-  // u[3][0]). So u never holds -0.0.
+  // D, as diattenuatorMueller forms it: q, p over p, q, then a, b over nb, a.
+  const double q = (e2 + e1) * 0.5;
+  const double p = (e1 - e2) * 0.5;
+  const double r = squareRoot(e2 * e1);
+  const double a = cd * r, b = sd * r, nb = -(sd * r);
   const double ns = -s;  // Rot(alpha)[2][1], and the inverse turn's [1][2]
-  const double u00 = withZeroTerms(d.q), u01 = withZeroTerms(d.p * c), u02 = withZeroTerms(d.p * s);
-  const double u10 = withZeroTerms(d.p), u11 = withZeroTerms(d.q * c), u12 = withZeroTerms(d.q * s);
-  const double u21 = withZeroTerms(d.a * ns), u22 = withZeroTerms(d.a * c), u23 = withZeroTerms(d.b);
-  const double u31 = withZeroTerms(d.nb * ns), u32 = withZeroTerms(d.nb * c), u33 = withZeroTerms(d.a);
+
+  // u = D * Rot(alpha), Rot(alpha) holding 1, then c, s over -s, c, then 1. Every element of u
+  // has at most one term that is not a product with a constant zero, and a product of two
+  // constant zeros, +0.0, among the rest: withZeroTerms. Those without any such term, u[0][3],
+  // u[1][3], u[2][0] and u[3][0], are +0.0, so u never holds -0.0. Rows 1 and 2:
+  const double u10 = withZeroTerms(p), u11 = withZeroTerms(q * c), u12 = withZeroTerms(q * s);
+  const double u21 = withZeroTerms(a * ns), u22 = withZeroTerms(a * c), u23 = withZeroTerms(b);
 
   // w = Rot(-alpha) * u. Row 1 of the inverse turn is 0, c, -s, 0 and row 2 is 0, s, c, 0
-  // (-(-s) is s, bit for bit), so w[1][j] = ((0*u0j + c*u1j) + ns*u2j) + 0*u3j and likewise for
+  // (-(-s) is s, bit for bit), so w[1][j] = ((0*u0j + c*u1j) + ns*u2j) + 0*u3j, and likewise
   // row 2. In columns 1 and 2 both middle terms may be non-zero: when their sum is not zero the
-  // two signed zeros cannot change it, and when it is zero its sign depends on all four terms.
+  // signed zeros cannot change it, and when it is zero its sign depends on all four terms. In
+  // columns 0 and 3 one middle factor is u's +0.0 and so is the factor of 0*u30 or 0*u03:
+  // withZeroTerms. Rows 0 and 3 of the inverse turn are 1 and zeros, and u never holds -0.0,
+  // so they pass rows 0 and 3 of u through unchanged.
   const double w11 = c * u11 + ns * u21, w21 = s * u11 + c * u21;
   const double w12 = c * u12 + ns * u22, w22 = s * u12 + c * u22;
-  if (!allFinite(d.q, d.p, d.a, d.b, c, s) || w11 == 0.0 || w21 == 0.0 || w12 == 0.0 ||
-      w22 == 0.0) {
-    rotatedDiattenuatorMuellerCold(c, s, d, out);
-    return;
+  // Stored element by element as they are formed, which keeps few values live at a time.
+  out[0] = withZeroTerms(q);
+  out[1] = withZeroTerms(p * c);
+  out[2] = withZeroTerms(p * s);
+  out[3] = 0.0;
+  out[4] = withZeroTerms(c * u10);
+  out[5] = w11;
+  out[6] = w12;
+  out[7] = withZeroTerms(ns * u23);
+  out[8] = withZeroTerms(s * u10);
+  out[9] = w21;
+  out[10] = w22;
+  out[11] = withZeroTerms(c * u23);
+  out[12] = 0.0;
+  out[13] = withZeroTerms(nb * ns);
+  out[14] = withZeroTerms(nb * c);
+  out[15] = withZeroTerms(a);
+
+  // A sum is finite only if every term is (an overflow merely sends the call the long way), and
+  // x - x is not zero only for an infinite or not-a-number x. Every test is evaluated, so the
+  // common case is one branch.
+  const double factors = ((q + p) + (a + b)) + (c + s);
+  if ((factors - factors != 0.0) | (w11 == 0.0) | (w21 == 0.0) | (w12 == 0.0) | (w22 == 0.0)) {
+    turnByProductsCold(c, s, e1, e2, cd, sd, out);
   }
-  // In columns 0 and 3 one middle factor of u is +0.0 and so is 0*u30 or 0*u03: withZeroTerms.
-  // Rows 0 and 3 of the inverse turn are 1 and zeros, and u never holds -0.0, so they pass rows
-  // 0 and 3 of u through unchanged.
-  const Mat4 w{{
-      u00,                      u01, u02, 0.0,
-      withZeroTerms(c * u10),   w11, w12, withZeroTerms(ns * u23),
-      withZeroTerms(s * u10),   w21, w22, withZeroTerms(c * u23),
-      0.0,                      u31, u32, u33,
-  }};
-  storeMat4(out, w);
 }
 
-OrientedAxes orientAxes(const Vec3 &ray, const Vec3 &reference, double rAxis, double tAxis) {
+double referenceAzimuth(const Vec3 &reference) {
+  return std::atan2(reference.y, reference.x) * kRadToDeg;
+}
+
+OrientedAxes orientAxes(const Vec3 &ray, double m, double rAxis, double tAxis) {
   const bool xNegligible = isNegligible(ray.x);
   const bool yNegligible = isNegligible(ray.y);
   const double k = ray.y * ray.x;
@@ -168,7 +184,6 @@ OrientedAxes orientAxes(const Vec3 &ray, const Vec3 &reference, double rAxis, do
   if ((xNegligible && yNegligible) || (isNegligible(k) && !xNegligible && !yNegligible)) {
     return OrientedAxes{0.0, 0.0};
   }
-  const double m = std::atan2(reference.y, reference.x) * kRadToDeg;
   // The sign of x*y tells on which diagonal pair of quadrants the ray's transverse direction
   // lies; on the x*y < 0 pair the folded axis angle is mirrored.
   if (k >= 0.0) {

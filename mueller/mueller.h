@@ -26,25 +26,44 @@ Mat4 rotationMueller(double c, double s);
 // delta (radians) between them, axis along the frame's x.
 Mat4 diattenuatorMueller(double e1, double e2, double delta);
 
-// Rot(-alpha) * D(e1, e2, delta) * Rot(alpha), alpha in degrees: the matrix of a diattenuator-
-// retarder whose axis is turned by alpha, written row by row to out[0..15]. Gives the same bits
-// as the literal form below, which multiplies out the three full matrices with matMul4, but
-// skips the products with constant zeros.
-void rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta,
-                                double *out);
-void rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2, double delta,
-                                       double *out);
+// The turn of the Stokes frame by an eigen-axis angle alpha: c = cos 2alpha, s = sin 2alpha,
+// from alpha in degrees as (alpha*2)*kDegToRad.
+struct AxisTurn {
+  double c, s;
+};
+AxisTurn axisTurn(double alphaDegrees);
 
-// The same two as Mat4 values.
+// cos and sin of a retardance delta (radians), as the maths library gives them.
+struct Retardance {
+  double cd, sd;
+};
+Retardance retardance(double delta);
+
+// Rot(-alpha) * D(e1, e2, delta) * Rot(alpha): the matrix of a diattenuator-retarder whose axis
+// is turned by alpha, written row by row to out[0..15], from c, s of the axis turn and cd, sd
+// of the retardance. Gives the same bits as the literal form below, which multiplies out the
+// three full matrices with matMul4, but skips the products with constant zeros. Neither calls
+// the maths library but for one square root, so an evaluation can make its cos and sin calls
+// as early as their arguments are known.
+void rotatedDiattenuatorMueller(double c, double s, double e1, double e2, double cd, double sd,
+                                double *out);
+void rotatedDiattenuatorMuellerLiteral(double c, double s, double e1, double e2, double cd,
+                                       double sd, double *out);
+
+// The same two from alpha in degrees and delta in radians, as Mat4 values.
 inline Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta) {
+  const AxisTurn turn = axisTurn(alphaDegrees);
+  const Retardance retarder = retardance(delta);
   Mat4 w;
-  rotatedDiattenuatorMueller(alphaDegrees, e1, e2, delta, w.m);
+  rotatedDiattenuatorMueller(turn.c, turn.s, e1, e2, retarder.cd, retarder.sd, w.m);
   return w;
 }
 inline Mat4 rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2,
                                               double delta) {
+  const AxisTurn turn = axisTurn(alphaDegrees);
+  const Retardance retarder = retardance(delta);
   Mat4 w;
-  rotatedDiattenuatorMuellerLiteral(alphaDegrees, e1, e2, delta, w.m);
+  rotatedDiattenuatorMuellerLiteral(turn.c, turn.s, e1, e2, retarder.cd, retarder.sd, w.m);
   return w;
 }
 
@@ -54,10 +73,13 @@ struct OrientedAxes {
   double transmission;  // G, degrees
 };
 
+// The direction, in degrees, of the reference direction's projection on the global x-y plane:
+// atan2(y, x). Its z component plays no part.
+double referenceAzimuth(const Vec3 &reference);
+
 // Turns rAxis and tAxis (folded frame, degrees) into the host's frame, from the snapped ray
-// direction and reference direction. Only the angle of the reference direction's projection on
-// the global x-y plane is used; the surface normal plays no part.
-OrientedAxes orientAxes(const Vec3 &ray, const Vec3 &reference, double rAxis, double tAxis);
+// direction and the reference azimuth m. The surface normal plays no part.
+OrientedAxes orientAxes(const Vec3 &ray, double m, double rAxis, double tAxis);
 
 constexpr double kReflectionRetardance = 3.141592653589793;  // pi: the 180 degree phase
 

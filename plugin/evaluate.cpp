@@ -40,6 +40,13 @@ void evaluateCoating(double *in, double *out) {
   const Vec3 reference = snapInPlace(in, kInReferenceDirectionX);
   const Vec3 normal = snapInPlace(in, kInSurfaceNormalX);
 
+  // The maths calls that need nothing but constants and the snapped record come first: the
+  // processor works through them while each later stage waits for the one before it (angles,
+  // brackets, table reads, blend, axis turns), instead of their starting only at the end.
+  const double m = referenceAzimuth(reference);
+  const Retardance reflectionRetardance = retardance(kReflectionRetardance);
+  const Retardance transmissionRetardance = retardance(kTransmissionRetardance);
+
   out[kOutTransmissionPhase] = 0.0;
   out[kOutReflectionPhase] = 180.0;
 
@@ -50,19 +57,23 @@ void evaluateCoating(double *in, double *out) {
 
   double v[kSampleColumns];
   interpolateSample(w.lo, w.frac, i.lo, i.frac, a.lo, a.frac, v);
+
   out[kOutReflectanceS] = v[kRs];
   out[kOutReflectanceP] = v[kRp];
   out[kOutTransmittanceS] = v[kTs];
   out[kOutTransmittanceP] = v[kTp];
-
   out[kOutAbsorptanceS] = (1.0 - out[kOutReflectanceS]) - out[kOutTransmittanceS];
   out[kOutAbsorptanceP] = (1.0 - out[kOutReflectanceP]) - out[kOutTransmittanceP];
 
-  const OrientedAxes axes = orientAxes(ray, reference, v[kRAxis], v[kTAxis]);
-  rotatedDiattenuatorMueller(axes.reflection, v[kREigen1], v[kREigen2], kReflectionRetardance,
+  const OrientedAxes axes = orientAxes(ray, m, v[kRAxis], v[kTAxis]);
+  const AxisTurn reflectionTurn = axisTurn(axes.reflection);
+  rotatedDiattenuatorMueller(reflectionTurn.c, reflectionTurn.s, v[kREigen1], v[kREigen2],
+                             reflectionRetardance.cd, reflectionRetardance.sd,
                              out + kOutReflectionMueller);
-  rotatedDiattenuatorMueller(axes.transmission, v[kTEigen1], v[kTEigen2],
-                             kTransmissionRetardance, out + kOutTransmissionMueller);
+  const AxisTurn transmissionTurn = axisTurn(axes.transmission);
+  rotatedDiattenuatorMueller(transmissionTurn.c, transmissionTurn.s, v[kTEigen1], v[kTEigen2],
+                             transmissionRetardance.cd, transmissionRetardance.sd,
+                             out + kOutTransmissionMueller);
 }
 
 }  // namespace surf

@@ -156,13 +156,13 @@ TEST(OrientAxes, TurnsFoldedAxesIntoTheHostFrame) {
   };
   for (const OrientCase &c : cases) {
     SCOPED_TRACE(c.what);
-    const OrientedAxes got = orientAxes(c.ray, c.reference, r, t);
+    const OrientedAxes got = orientAxes(c.ray, referenceAzimuth(c.reference), r, t);
     EXPECT_NEAR(c.h, got.reflection, 1e-12);
     EXPECT_NEAR(c.g, got.transmission, 1e-12);
   }
   // A not-a-number reference reaches the angles only when the ray has a transverse part.
-  EXPECT_TRUE(std::isnan(orientAxes({0.3, 0.2, 0.9}, {kNaN, 0, 0}, r, t).reflection));
-  EXPECT_EQ(0.0, orientAxes({0, 0, 1}, {kNaN, 0, 0}, r, t).reflection);
+  EXPECT_TRUE(std::isnan(orientAxes({0.3, 0.2, 0.9}, referenceAzimuth({kNaN, 0, 0}), r, t).reflection));
+  EXPECT_EQ(0.0, orientAxes({0, 0, 1}, referenceAzimuth({kNaN, 0, 0}), r, t).reflection);
 }
 
 }  // namespace
