@@ -43,15 +43,15 @@ void evaluateCoating(double *in, double *out) {
   // The maths calls that need nothing but constants and the snapped record come first: the
   // processor works through them while each later stage waits for the one before it (angles,
   // brackets, table reads, blend, axis turns), instead of their starting only at the end.
-  const double m = referenceAzimuth(reference);
-  const Retardance reflectionRetardance = retardance(kReflectionRetardance);
-  const Retardance transmissionRetardance = retardance(kTransmissionRetardance);
 
   out[kOutTransmissionPhase] = 0.0;
   out[kOutReflectionPhase] = 180.0;
 
   const GridBracket w = findBracket(wavelengthGrid, kWavelengthCount, in[kInWavelength]);
   const IncidenceAngles angles = incidenceAngles(ray, normal);
+  const double m = referenceAzimuth(reference);
+  const Retardance reflectionRetardance = retardance(kReflectionRetardance);
+  const Retardance transmissionRetardance = retardance(kTransmissionRetardance);
   const GridBracket i = findBracket(incidenceGrid, kIncidenceCount, angles.incidence);
   const GridBracket a = findBracket(azimuthGrid, kAzimuthCount, angles.azimuth);
 
