@@ -40,15 +40,14 @@ void evaluateCoating(double *in, double *out) {
   const Vec3 reference = snapInPlace(in, kInReferenceDirectionX);
   const Vec3 normal = snapInPlace(in, kInSurfaceNormalX);
 
-  // The maths calls that need nothing but constants and the snapped record come first: the
-  // processor works through them while each later stage waits for the one before it (angles,
-  // brackets, table reads, blend, axis turns), instead of their starting only at the end.
-
   out[kOutTransmissionPhase] = 0.0;
   out[kOutReflectionPhase] = 180.0;
 
   const GridBracket w = findBracket(wavelengthGrid, kWavelengthCount, in[kInWavelength]);
   const IncidenceAngles angles = incidenceAngles(ray, normal);
+  // The maths calls that need nothing but constants and the snapped record: placed right behind
+  // the angles, the processor works through them while the angles' chain of square roots and
+  // inverse trigonometric functions completes, instead of their waiting for the table.
   const double m = referenceAzimuth(reference);
   const Retardance reflectionRetardance = retardance(kReflectionRetardance);
   const Retardance transmissionRetardance = retardance(kTransmissionRetardance);
