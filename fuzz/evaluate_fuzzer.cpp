@@ -51,13 +51,18 @@ bool sameBits(double a, double b) { return toBits(a) == toBits(b); }
 // plain scan. The record's raw values (not-a-numbers, infinities, subnormals, -0.0) serve as
 // axis angles, eigen-values and grid positions.
 void checkShortcuts(const double *in) {
-  for (double delta : {surf::kReflectionRetardance, 0.0}) {
-    for (int k = 5; k + 2 < kCoatingInputCount; k += 3) {
-      const surf::Mat4 fast = surf::rotatedDiattenuatorMueller(in[k], in[k + 1], in[k + 2], delta);
-      const surf::Mat4 full =
-          surf::rotatedDiattenuatorMuellerLiteral(in[k], in[k + 1], in[k + 2], delta);
+  // Two beams side by side, one with each retardance, as an evaluation pairs them.
+  for (int k = 5; k + 5 < kCoatingInputCount; k += 3) {
+    const surf::DiattenuatorBeam beams[2] = {
+        surf::diattenuatorBeam(in[k], in[k + 1], in[k + 2], surf::kReflectionRetardance),
+        surf::diattenuatorBeam(in[k + 3], in[k + 4], in[k + 5], 0.0)};
+    surf::Mat4 fast[2], full[2];
+    surf::rotatedDiattenuatorMuellers(beams[0], fast[0].m, beams[1], fast[1].m);
+    for (int b = 0; b < 2; ++b) {
+      surf::rotatedDiattenuatorMuellerLiteral(beams[b], full[b].m);
       for (int e = 0; e < 16; ++e)
-        require(sameBits(fast.m[e], full.m[e]), "sparse Mueller product differs from the full one", e);
+        require(sameBits(fast[b].m[e], full[b].m[e]),
+                "sparse Mueller product differs from the full one", 16 * b + e);
     }
   }
   const struct {

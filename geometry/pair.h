@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include "geometry/units.h"
+
 namespace surf {
 
 typedef double Pair __attribute__((vector_size(16)));
@@ -24,6 +26,15 @@ inline Pair loadPair(const double *p) {
 }
 
 inline Pair broadcast(double v) { return Pair{v, v}; }
+
+// The correctly rounded square root of each lane, as squareRoot gives it.
+inline Pair squareRoots(Pair v) {
+#if defined(__SSE2__)
+  return _mm_sqrt_pd(v);
+#else
+  return Pair{squareRoot(v[0]), squareRoot(v[1])};
+#endif
+}
 
 #pragma GCC diagnostic pop
 

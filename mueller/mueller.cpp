@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "geometry/pair.h"
 #include "geometry/units.h"
 
 namespace surf {
@@ -95,45 +96,54 @@ void turnByProducts(double c, double s, const Mat4 &d, double *out) {
 
 }  // namespace
 
-void rotatedDiattenuatorMuellerLiteral(double c, double s, double e1, double e2, double cd,
-                                       double sd, double *out) {
-  turnByProducts(c, s, diattenuatorGrid(diattenuatorElements(e1, e2, cd, sd)), out);
+void rotatedDiattenuatorMuellerLiteral(const DiattenuatorBeam &beam, double *out) {
+  turnByProducts(beam.c, beam.s,
+                 diattenuatorGrid(diattenuatorElements(beam.e1, beam.e2, beam.cd, beam.sd)), out);
 }
 
 namespace {
 
-[[gnu::noinline, gnu::cold]] void turnByProductsCold(double c, double s, double e1, double e2,
-                                                     double cd, double sd, double *out) {
-  rotatedDiattenuatorMuellerLiteral(c, s, e1, e2, cd, sd, out);
+[[gnu::noinline, gnu::cold]] void turnByProductsCold(const DiattenuatorBeam &beam, double *out) {
+  rotatedDiattenuatorMuellerLiteral(beam, out);
 }
 
 // An element of a product whose one possibly non-zero term is t, all its other terms being
 // signed zeros among which at least one is +0.0: a sum of zeros is -0.0 only when every one of
 // them is, so the full sum is t when t is not zero and +0.0 when it is, which is exactly t + 0.0.
-inline double withZeroTerms(double t) { return t + 0.0; }
+inline Pair withZeroTerms(Pair t) { return t + 0.0; }
+
+// Element k of both matrices: lane 0 to the first, lane 1 to the second.
+inline void store(double *firstOut, double *secondOut, int k, Pair v) {
+  firstOut[k] = v[0];
+  secondOut[k] = v[1];
+}
 
 }  // namespace
 
-// The same bits as the literal products, from the few terms of each element that are not
-// products with the factors' constant zeros and ones. Exact when every factor element is
-// finite and none of the four elements with two such terms sums to zero; the rare rest (axis 0,
-// a not-a-number axis angle from a not-a-number reference direction, an exact cancellation)
-// is overwritten by the full products.
-void rotatedDiattenuatorMueller(double c, double s, double e1, double e2, double cd, double sd,
-                                double *out) {
+// Every step below is the scalar computation of one matrix; each Pair holds it for the first
+// beam in lane 0 and for the second in lane 1. Exact when every factor element is finite and
+// none of the four elements with two non-zero terms sums to zero; the rare rest (axis 0, a
+// not-a-number axis angle from a not-a-number reference direction, an exact cancellation) is
+// overwritten by the full products, beam by beam.
+void rotatedDiattenuatorMuellers(const DiattenuatorBeam &first, double *firstOut,
+                                 const DiattenuatorBeam &second, double *secondOut) {
+  const Pair c = {first.c, second.c}, s = {first.s, second.s};
+  const Pair e1 = {first.e1, second.e1}, e2 = {first.e2, second.e2};
+  const Pair cd = {first.cd, second.cd}, sd = {first.sd, second.sd};
+
   // D, as diattenuatorMueller forms it: q, p over p, q, then a, b over nb, a.
-  const double q = (e2 + e1) * 0.5;
-  const double p = (e1 - e2) * 0.5;
-  const double r = squareRoot(e2 * e1);
-  const double a = cd * r, b = sd * r, nb = -(sd * r);
-  const double ns = -s;  // Rot(alpha)[2][1], and the inverse turn's [1][2]
+  const Pair q = (e2 + e1) * 0.5;
+  const Pair p = (e1 - e2) * 0.5;
+  const Pair r = squareRoots(e2 * e1);
+  const Pair a = cd * r, b = sd * r, nb = -(sd * r);
+  const Pair ns = -s;  // Rot(alpha)[2][1], and the inverse turn's [1][2]
 
   // u = D * Rot(alpha), Rot(alpha) holding 1, then c, s over -s, c, then 1. Every element of u
   // has at most one term that is not a product with a constant zero, and a product of two
   // constant zeros, +0.0, among the rest: withZeroTerms. Those without any such term, u[0][3],
   // u[1][3], u[2][0] and u[3][0], are +0.0, so u never holds -0.0. Rows 1 and 2:
-  const double u10 = withZeroTerms(p), u11 = withZeroTerms(q * c), u12 = withZeroTerms(q * s);
-  const double u21 = withZeroTerms(a * ns), u22 = withZeroTerms(a * c), u23 = withZeroTerms(b);
+  const Pair u10 = withZeroTerms(p), u11 = withZeroTerms(q * c), u12 = withZeroTerms(q * s);
+  const Pair u21 = withZeroTerms(a * ns), u22 = withZeroTerms(a * c), u23 = withZeroTerms(b);
 
   // w = Rot(-alpha) * u. Row 1 of the inverse turn is 0, c, -s, 0 and row 2 is 0, s, c, 0
   // (-(-s) is s, bit for bit), so w[1][j] = ((0*u0j + c*u1j) + ns*u2j) + 0*u3j, and likewise
@@ -142,33 +152,33 @@ void rotatedDiattenuatorMueller(double c, double s, double e1, double e2, double
   // columns 0 and 3 one middle factor is u's +0.0 and so is the factor of 0*u30 or 0*u03:
   // withZeroTerms. Rows 0 and 3 of the inverse turn are 1 and zeros, and u never holds -0.0,
   // so they pass rows 0 and 3 of u through unchanged.
-  const double w11 = c * u11 + ns * u21, w21 = s * u11 + c * u21;
-  const double w12 = c * u12 + ns * u22, w22 = s * u12 + c * u22;
-  // Stored element by element as they are formed, which keeps few values live at a time.
-  out[0] = withZeroTerms(q);
-  out[1] = withZeroTerms(p * c);
-  out[2] = withZeroTerms(p * s);
-  out[3] = 0.0;
-  out[4] = withZeroTerms(c * u10);
-  out[5] = w11;
-  out[6] = w12;
-  out[7] = withZeroTerms(ns * u23);
-  out[8] = withZeroTerms(s * u10);
-  out[9] = w21;
-  out[10] = w22;
-  out[11] = withZeroTerms(c * u23);
-  out[12] = 0.0;
-  out[13] = withZeroTerms(nb * ns);
-  out[14] = withZeroTerms(nb * c);
-  out[15] = withZeroTerms(a);
+  const Pair w11 = c * u11 + ns * u21, w21 = s * u11 + c * u21;
+  const Pair w12 = c * u12 + ns * u22, w22 = s * u12 + c * u22;
+  const Pair zero = broadcast(0.0);
+  store(firstOut, secondOut, 0, withZeroTerms(q));
+  store(firstOut, secondOut, 1, withZeroTerms(p * c));
+  store(firstOut, secondOut, 2, withZeroTerms(p * s));
+  store(firstOut, secondOut, 3, zero);
+  store(firstOut, secondOut, 4, withZeroTerms(c * u10));
+  store(firstOut, secondOut, 5, w11);
+  store(firstOut, secondOut, 6, w12);
+  store(firstOut, secondOut, 7, withZeroTerms(ns * u23));
+  store(firstOut, secondOut, 8, withZeroTerms(s * u10));
+  store(firstOut, secondOut, 9, w21);
+  store(firstOut, secondOut, 10, w22);
+  store(firstOut, secondOut, 11, withZeroTerms(c * u23));
+  store(firstOut, secondOut, 12, zero);
+  store(firstOut, secondOut, 13, withZeroTerms(nb * ns));
+  store(firstOut, secondOut, 14, withZeroTerms(nb * c));
+  store(firstOut, secondOut, 15, withZeroTerms(a));
 
-  // A sum is finite only if every term is (an overflow merely sends the call the long way), and
-  // x - x is not zero only for an infinite or not-a-number x. Every test is evaluated, so the
-  // common case is one branch.
-  const double factors = ((q + p) + (a + b)) + (c + s);
-  if ((factors - factors != 0.0) | (w11 == 0.0) | (w21 == 0.0) | (w12 == 0.0) | (w22 == 0.0)) {
-    turnByProductsCold(c, s, e1, e2, cd, sd, out);
-  }
+  // A sum is finite only if every term is (an overflow merely sends the beam the long way), and
+  // x - x is not zero only for an infinite or not-a-number x.
+  const Pair factors = ((q + p) + (a + b)) + (c + s);
+  const auto longWay = (factors - factors != zero) | (w11 == zero) | (w21 == zero) |
+                       (w12 == zero) | (w22 == zero);
+  if (longWay[0]) turnByProductsCold(first, firstOut);
+  if (longWay[1]) turnByProductsCold(second, secondOut);
 }
 
 double referenceAzimuth(const Vec3 &reference) {

@@ -39,31 +39,43 @@ struct Retardance {
 };
 Retardance retardance(double delta);
 
-// Rot(-alpha) * D(e1, e2, delta) * Rot(alpha): the matrix of a diattenuator-retarder whose axis
-// is turned by alpha, written row by row to out[0..15], from c, s of the axis turn and cd, sd
-// of the retardance. Gives the same bits as the literal form below, which multiplies out the
-// three full matrices with matMul4, but skips the products with constant zeros. Neither calls
-// the maths library but for one square root, so an evaluation can make its cos and sin calls
-// as early as their arguments are known.
-void rotatedDiattenuatorMueller(double c, double s, double e1, double e2, double cd, double sd,
-                                double *out);
-void rotatedDiattenuatorMuellerLiteral(double c, double s, double e1, double e2, double cd,
-                                       double sd, double *out);
+// One beam's diattenuator-retarder, ready to be multiplied out: its axis turn, its two intensity
+// eigen-values and the cos and sin of its retardance.
+struct DiattenuatorBeam {
+  double c, s;    // cos 2alpha, sin 2alpha
+  double e1, e2;  // the intensity eigen-values
+  double cd, sd;  // cos delta, sin delta
+};
 
-// The same two from alpha in degrees and delta in radians, as Mat4 values.
-inline Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta) {
+// Rot(-alpha) * D(e1, e2, delta) * Rot(alpha): the matrix of a diattenuator-retarder whose axis
+// is turned by alpha, written row by row to out[0..15]. The literal form multiplies out the
+// three full matrices with matMul4.
+void rotatedDiattenuatorMuellerLiteral(const DiattenuatorBeam &beam, double *out);
+
+// The same matrices for two beams at once, the first written to firstOut and the second to
+// secondOut, with the same bits as the literal form: the products with the factors' constant
+// zeros are skipped, and the two beams go through every remaining step side by side. The two
+// beams may be the same and so may the two outputs. Nothing here calls the maths library, so
+// an evaluation can make its cos and sin calls as early as their arguments are known.
+void rotatedDiattenuatorMuellers(const DiattenuatorBeam &first, double *firstOut,
+                                 const DiattenuatorBeam &second, double *secondOut);
+
+// One beam's matrix, by either form, from alpha in degrees and delta in radians.
+inline DiattenuatorBeam diattenuatorBeam(double alphaDegrees, double e1, double e2, double delta) {
   const AxisTurn turn = axisTurn(alphaDegrees);
   const Retardance retarder = retardance(delta);
+  return DiattenuatorBeam{turn.c, turn.s, e1, e2, retarder.cd, retarder.sd};
+}
+inline Mat4 rotatedDiattenuatorMueller(double alphaDegrees, double e1, double e2, double delta) {
+  const DiattenuatorBeam beam = diattenuatorBeam(alphaDegrees, e1, e2, delta);
   Mat4 w;
-  rotatedDiattenuatorMueller(turn.c, turn.s, e1, e2, retarder.cd, retarder.sd, w.m);
+  rotatedDiattenuatorMuellers(beam, w.m, beam, w.m);
   return w;
 }
 inline Mat4 rotatedDiattenuatorMuellerLiteral(double alphaDegrees, double e1, double e2,
                                               double delta) {
-  const AxisTurn turn = axisTurn(alphaDegrees);
-  const Retardance retarder = retardance(delta);
   Mat4 w;
-  rotatedDiattenuatorMuellerLiteral(turn.c, turn.s, e1, e2, retarder.cd, retarder.sd, w.m);
+  rotatedDiattenuatorMuellerLiteral(diattenuatorBeam(alphaDegrees, e1, e2, delta), w.m);
   return w;
 }
 

@@ -66,13 +66,15 @@ void evaluateCoating(double *in, double *out) {
 
   const OrientedAxes axes = orientAxes(ray, m, v[kRAxis], v[kTAxis]);
   const AxisTurn reflectionTurn = axisTurn(axes.reflection);
-  rotatedDiattenuatorMueller(reflectionTurn.c, reflectionTurn.s, v[kREigen1], v[kREigen2],
-                             reflectionRetardance.cd, reflectionRetardance.sd,
-                             out + kOutReflectionMueller);
   const AxisTurn transmissionTurn = axisTurn(axes.transmission);
-  rotatedDiattenuatorMueller(transmissionTurn.c, transmissionTurn.s, v[kTEigen1], v[kTEigen2],
-                             transmissionRetardance.cd, transmissionRetardance.sd,
-                             out + kOutTransmissionMueller);
+  const DiattenuatorBeam reflection{reflectionTurn.c,       reflectionTurn.s,
+                                    v[kREigen1],            v[kREigen2],
+                                    reflectionRetardance.cd, reflectionRetardance.sd};
+  const DiattenuatorBeam transmission{transmissionTurn.c,       transmissionTurn.s,
+                                      v[kTEigen1],              v[kTEigen2],
+                                      transmissionRetardance.cd, transmissionRetardance.sd};
+  rotatedDiattenuatorMuellers(reflection, out + kOutReflectionMueller, transmission,
+                              out + kOutTransmissionMueller);
 }
 
 }  // namespace surf

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "geometry/units.h"
 #include "mueller/mueller.h"
@@ -135,6 +136,31 @@ TEST(RotatedDiattenuatorMueller, ShortcutGivesTheBitsOfTheFullProducts) {
     }
   }
   EXPECT_EQ(2 * (20 * 13 * 13 + 20000), compared);
+}
+
+// Two beams go through the shortcut side by side; each must come out as if alone, also when
+// only one of them has to take the full products (axis 0, not-a-numbers, zero eigen-values).
+TEST(RotatedDiattenuatorMueller, TwoBeamsSideBySideComeOutAsAlone) {
+  const double special[][3] = {{0.0, 0.3, 0.6},  {kNaN, 0.3, 0.6}, {30.0, 0.0, 0.0},
+                               {30.0, -0.0, 0.4}, {45.0, 0.5, 0.5}, {12.5, 0.2, 0.7}};
+  std::mt19937_64 rng(41);
+  std::uniform_real_distribution<double> u(0, 1), angle(-200, 200);
+  std::vector<DiattenuatorBeam> beams;
+  for (const auto &b : special) {
+    beams.push_back(diattenuatorBeam(b[0], b[1], b[2], kReflectionRetardance));
+    beams.push_back(diattenuatorBeam(b[0], b[1], b[2], 0.0));
+  }
+  for (int n = 0; n < 40; ++n)
+    beams.push_back(diattenuatorBeam(angle(rng), u(rng), u(rng), n % 2 ? 0.0 : kReflectionRetardance));
+  for (const DiattenuatorBeam &first : beams)
+    for (const DiattenuatorBeam &second : beams) {
+      Mat4 fast[2], alone[2];
+      rotatedDiattenuatorMuellers(first, fast[0].m, second, fast[1].m);
+      rotatedDiattenuatorMuellerLiteral(first, alone[0].m);
+      rotatedDiattenuatorMuellerLiteral(second, alone[1].m);
+      ASSERT_EQ(0, std::memcmp(fast, alone, sizeof fast))
+          << "c " << first.c << " e1 " << first.e1 << " with c " << second.c << " e1 " << second.e1;
+    }
 }
 
 struct OrientCase {
