@@ -52,18 +52,18 @@ void anglesOnPlusZ(const Vec3 &ray, double &theta, double &phi) {
   // look-up would place at normal incidence). A not-a-number length fails the test and stays.
   double transverse = squareRoot(ray.y * ray.y + ray.x * ray.x);
   if (transverse > 1.0) transverse = 1.0;
-  theta = std::asin(transverse);
+  // atan2 goes first: its arguments are there at once, while asin waits for the square root.
   phi = std::atan2(ray.y, ray.x);
+  theta = std::asin(transverse);
 }
 
 // Any other normal: the azimuth is the unsigned angle, within the surface plane, between the
 // global x-axis projected into that plane and the ray's tangential direction.
 void anglesOnTiltedNormal(const Vec3 &ray, const Vec3 &normal, double &theta, double &phi) {
-  theta = std::acos(std::fabs(dot3(ray, normal)));
-  if (isNegligible(theta)) {
-    phi = 0.0;
-    return;
-  }
+  // The vectors come first and the two acos calls after them: the projected x-axis takes two
+  // normalisations one after the other, the longest chain of the angles, and written ahead of
+  // the calls it runs while they do. (When the incidence turns out negligible, the vectors were
+  // formed for nothing; the result is the same.)
   // Orient the normal into the z >= 0 half-space so the projected x-axis does not flip with it.
   Vec3 n = normal;
   if (normal.z < 0.0) n = Vec3{-normal.x, -normal.y, -normal.z};
@@ -78,14 +78,16 @@ void anglesOnTiltedNormal(const Vec3 &ray, const Vec3 &normal, double &theta, do
   cross3(ray, n, w);
   Vec3 a;
   cross3(n, w, a);
-  // A ray exactly along the normal has no tangential direction and so no plane of incidence;
-  // it gets azimuth 0 like a ray along a +z normal, instead of whatever the last bit of the dot
-  // product above happened to decide.
-  if (normSquared3(a) == 0.0) {
+  const double tangential = normSquared3(a);
+  normalize3(a);
+  theta = std::acos(std::fabs(dot3(ray, normal)));
+  // A ray along the normal has no plane of incidence: azimuth 0. So has a ray exactly along it
+  // whose dot product rounds to just below one, which then has no tangential direction; it gets
+  // azimuth 0 like a ray along a +z normal, instead of whatever that last bit decided.
+  if (isNegligible(theta) || tangential == 0.0) {
     phi = 0.0;
     return;
   }
-  normalize3(a);
   phi = std::acos(dot3(x, a));
 }
 
