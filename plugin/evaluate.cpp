@@ -44,11 +44,13 @@ void evaluateCoating(double *in, double *out) {
   out[kOutReflectionPhase] = 180.0;
 
   const GridBracket w = findBracket(wavelengthGrid, kWavelengthCount, in[kInWavelength]);
-  const IncidenceAngles angles = incidenceAngles(ray, normal);
-  // The maths calls that need nothing but constants and the snapped record: placed right behind
-  // the angles, the processor works through them while the angles' chain of square roots and
-  // inverse trigonometric functions completes, instead of their waiting for the table.
+  // The maths calls that need nothing but constants and the snapped record are placed where
+  // they cost least. atan2 of the reference direction goes ahead of the angles, so its
+  // data-dependent branches settle before much else is under way; the retardances' cos and
+  // sin, of constants, follow the angles and fill the wait for their chain of square roots and
+  // inverse trigonometric functions.
   const double m = referenceAzimuth(reference);
+  const IncidenceAngles angles = incidenceAngles(ray, normal);
   const Retardance reflectionRetardance = retardance(kReflectionRetardance);
   const Retardance transmissionRetardance = retardance(kTransmissionRetardance);
   const GridBracket i = findBracket(incidenceGrid, kIncidenceCount, angles.incidence);
