@@ -6,22 +6,23 @@
 
 namespace surf {
 
-void cleanVector(Vec3 &v) {
-  if (isOne(v.x)) {
-    v.z = 0.0;
-    v.y = 0.0;
+void cleanVector(double *v) {
+  const int x = 0, y = 1, z = 2;
+  if (isOne(v[x])) {
+    v[z] = 0.0;
+    v[y] = 0.0;
   }
-  if (isOne(v.y)) {
-    v.x = 0.0;
-    v.z = 0.0;
+  if (isOne(v[y])) {
+    v[x] = 0.0;
+    v[z] = 0.0;
   }
-  if (isOne(v.z)) {
-    v.y = 0.0;
-    v.x = 0.0;
+  if (isOne(v[z])) {
+    v[y] = 0.0;
+    v[x] = 0.0;
   }
-  if (isNegligible(v.x)) v.x = 0.0;
-  if (isNegligible(v.y)) v.y = 0.0;
-  if (isNegligible(v.z)) v.z = 0.0;
+  if (isNegligible(v[x])) v[x] = 0.0;
+  if (isNegligible(v[y])) v[y] = 0.0;
+  if (isNegligible(v[z])) v[z] = 0.0;
 }
 
 double foldAzimuth(double phi) {

@@ -12,7 +12,16 @@ namespace surf {
 // Snaps v in place: a component within kEpsilon of +1 zeroes the other two (x, then y, then z
 // is tested, each test seeing the earlier changes), then every negligible component becomes
 // +0.0. A component near -1 snaps nothing, and the component that is one keeps its value.
-void cleanVector(Vec3 &v);
+// v points at the vector's x, y and z where the input record holds them, and the snapping is
+// done right there.
+void cleanVector(double *v);
+
+// The same snapping of a Vec3.
+inline void cleanVector(Vec3 &v) {
+  double xyz[3] = {v.x, v.y, v.z};
+  cleanVector(xyz);
+  v = Vec3{xyz[0], xyz[1], xyz[2]};
+}
 
 struct IncidenceAngles {
   double incidence;  // degrees, 0..90 for unit vectors; not clamped, may be not-a-number

@@ -15,20 +15,11 @@ namespace {
 // Transmission has no retardance; the value is formed from degrees like every other angle.
 constexpr double kTransmissionRetardance = 0.0 * kDegToRad;
 
-Vec3 loadVec3(const double *p) { return Vec3{p[0], p[1], p[2]}; }
-
-void storeVec3(double *p, const Vec3 &v) {
-  p[0] = v.x;
-  p[1] = v.y;
-  p[2] = v.z;
-}
-
 // Snaps the record's vector at `index` in place and returns the snapped value.
 Vec3 snapInPlace(double *in, int index) {
-  Vec3 v = loadVec3(in + index);
+  double *v = in + index;
   cleanVector(v);
-  storeVec3(in + index, v);
-  return v;
+  return Vec3{v[0], v[1], v[2]};
 }
 
 }  // namespace
