@@ -51,18 +51,25 @@ bool sameBits(double a, double b) { return toBits(a) == toBits(b); }
 // plain scan. The record's raw values (not-a-numbers, infinities, subnormals, -0.0) serve as
 // axis angles, eigen-values and grid positions.
 void checkShortcuts(const double *in) {
-  // Two beams side by side, one with each retardance, as an evaluation pairs them.
+  // Two beams side by side, one with each retardance as an evaluation pairs them, and each
+  // triple of values in either lane with either retardance.
   for (int k = 5; k + 5 < kCoatingInputCount; k += 3) {
-    const surf::DiattenuatorBeam beams[2] = {
-        surf::diattenuatorBeam(in[k], in[k + 1], in[k + 2], surf::kReflectionRetardance),
-        surf::diattenuatorBeam(in[k + 3], in[k + 4], in[k + 5], 0.0)};
-    surf::Mat4 fast[2], full[2];
-    surf::rotatedDiattenuatorMuellers(beams[0], fast[0].m, beams[1], fast[1].m);
-    for (int b = 0; b < 2; ++b) {
-      surf::rotatedDiattenuatorMuellerLiteral(beams[b], full[b].m);
-      for (int e = 0; e < 16; ++e)
-        require(sameBits(fast[b].m[e], full[b].m[e]),
-                "sparse Mueller product differs from the full one", 16 * b + e);
+    for (int order = 0; order < 4; ++order) {
+      const bool swapLanes = order & 1, swapDeltas = order & 2;
+      const double deltas[2] = {swapDeltas ? 0.0 : surf::kReflectionRetardance,
+                                swapDeltas ? surf::kReflectionRetardance : 0.0};
+      const int at[2] = {swapLanes ? k + 3 : k, swapLanes ? k : k + 3};
+      surf::DiattenuatorBeam beams[2];
+      for (int b = 0; b < 2; ++b)
+        beams[b] = surf::diattenuatorBeam(in[at[b]], in[at[b] + 1], in[at[b] + 2], deltas[b]);
+      surf::Mat4 fast[2], full[2];
+      surf::rotatedDiattenuatorMuellers(beams[0], fast[0].m, beams[1], fast[1].m);
+      for (int b = 0; b < 2; ++b) {
+        surf::rotatedDiattenuatorMuellerLiteral(beams[b], full[b].m);
+        for (int e = 0; e < 16; ++e)
+          require(sameBits(fast[b].m[e], full[b].m[e]),
+                  "sparse Mueller product differs from the full one", 16 * b + e);
+      }
     }
   }
   const struct {

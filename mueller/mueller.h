@@ -55,8 +55,8 @@ void rotatedDiattenuatorMuellerLiteral(const DiattenuatorBeam &beam, double *out
 // The same matrices for two beams at once, the first written to firstOut and the second to
 // secondOut, with the same bits as the literal form: the products with the factors' constant
 // zeros are skipped, and the two beams go through every remaining step side by side. The two
-// beams may be the same and so may the two outputs. Nothing here calls the maths library, so
-// an evaluation can make its cos and sin calls as early as their arguments are known.
+// outputs may be the same only when the two beams are. Nothing here calls the maths library,
+// so an evaluation can make its cos and sin calls as early as their arguments are known.
 void rotatedDiattenuatorMuellers(const DiattenuatorBeam &first, double *firstOut,
                                  const DiattenuatorBeam &second, double *secondOut);
 
