@@ -31,9 +31,9 @@ inline GridBracket intervalBelow(const double *grid, int k, double value) {
 inline GridBracket findBracket(const double *grid, int count, double value) {
   if (!(value > grid[0])) return GridBracket{0, 0.0};
   // k is the first grid point from 1 on that the value does not exceed, or the last point.
-  // Start from where a grid spaced like its first interval would put it, then step to it: on an ascending grid
-  // "value > grid[k]" holds below that point and fails from it on, so the two walks stop
-  // exactly where a scan from 1 would, whatever the guess.
+  // Start from where a grid spaced like its first interval would put it, then step to it: on
+  // an ascending grid "value > grid[k]" holds below that point and fails from it on, so the
+  // two walks stop exactly where a scan from 1 would, whatever the guess.
   const double steps = (value - grid[0]) * (1.0 / (grid[1] - grid[0]));
   int k = steps < count - 2 ? static_cast<int>(steps) + 1 : count - 1;
   while (k > 1 && !(value > grid[k - 1])) --k;

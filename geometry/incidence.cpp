@@ -6,25 +6,6 @@
 
 namespace surf {
 
-void cleanVector(double *v) {
-  const int x = 0, y = 1, z = 2;
-  if (isOne(v[x])) {
-    v[z] = 0.0;
-    v[y] = 0.0;
-  }
-  if (isOne(v[y])) {
-    v[x] = 0.0;
-    v[z] = 0.0;
-  }
-  if (isOne(v[z])) {
-    v[y] = 0.0;
-    v[x] = 0.0;
-  }
-  if (isNegligible(v[x])) v[x] = 0.0;
-  if (isNegligible(v[y])) v[y] = 0.0;
-  if (isNegligible(v[z])) v[z] = 0.0;
-}
-
 double foldAzimuth(double phi) {
   while (phi < 0.0) phi += 360.0;
   while (phi >= 360.0) phi -= 360.0;
@@ -82,9 +63,11 @@ void anglesOnTiltedNormal(const Vec3 &ray, const Vec3 &normal, double &theta, do
   const double tangential = normSquared3(a);
   normalize3(a);
   theta = std::acos(std::fabs(dot3(ray, normal)));
-  // A ray along the normal has no plane of incidence: azimuth 0. So has a ray exactly along it
-  // whose dot product rounds to just below one, which then has no tangential direction; it gets
-  // azimuth 0 like a ray along a +z normal, instead of whatever that last bit decided.
+  // A ray along the normal has no plane of incidence: azimuth 0. A ray without a tangential
+  // direction gets azimuth 0 too, like a ray along a +z normal, instead of whatever the last
+  // bits of the products decided: a ray exactly along the normal whose dot product rounds
+  // just below one (or above it, making the incidence not-a-number), a zero ray, or one whose
+  // tangential part underflows.
   if (isNegligible(theta) || tangential == 0.0) {
     phi = 0.0;
     return;

@@ -5,6 +5,7 @@
 #ifndef SURF_GEOMETRY_INCIDENCE_H
 #define SURF_GEOMETRY_INCIDENCE_H
 
+#include "geometry/units.h"
 #include "geometry/vec3.h"
 
 namespace surf {
@@ -13,8 +14,26 @@ namespace surf {
 // is tested, each test seeing the earlier changes), then every negligible component becomes
 // +0.0. A component near -1 snaps nothing, and the component that is one keeps its value.
 // v points at the vector's x, y and z where the input record holds them, and the snapping is
-// done right there.
-void cleanVector(double *v);
+// done right there. Inline, so that the evaluation goes on with the snapped values in
+// registers rather than reading back what the snapping stored.
+inline void cleanVector(double *v) {
+  const int x = 0, y = 1, z = 2;
+  if (isOne(v[x])) {
+    v[z] = 0.0;
+    v[y] = 0.0;
+  }
+  if (isOne(v[y])) {
+    v[x] = 0.0;
+    v[z] = 0.0;
+  }
+  if (isOne(v[z])) {
+    v[y] = 0.0;
+    v[x] = 0.0;
+  }
+  if (isNegligible(v[x])) v[x] = 0.0;
+  if (isNegligible(v[y])) v[y] = 0.0;
+  if (isNegligible(v[z])) v[z] = 0.0;
+}
 
 // The same snapping of a Vec3.
 inline void cleanVector(Vec3 &v) {

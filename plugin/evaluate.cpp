@@ -37,9 +37,11 @@ void evaluateCoating(double *in, double *out) {
   const GridBracket w = findBracket(wavelengthGrid, kWavelengthCount, in[kInWavelength]);
   // The maths calls that need nothing but constants and the snapped record are placed where
   // they cost least. atan2 of the reference direction goes ahead of the angles, so its
-  // data-dependent branches settle before much else is under way; the retardances' cos and
-  // sin, of constants, follow the angles and fill the wait for their chain of square roots and
-  // inverse trigonometric functions.
+  // data-dependent branches settle before much else is under way; orientAxes does not read it
+  // when the ray leaves the axes unturned, but skipping the call then would put a branch in
+  // front of it and save nothing measurable. The retardances' cos and sin, of constants,
+  // follow the angles and fill the wait for their chain of square roots and inverse
+  // trigonometric functions.
   const double m = referenceAzimuth(reference);
   const IncidenceAngles angles = incidenceAngles(ray, normal);
   const Retardance reflectionRetardance = retardance(kReflectionRetardance);
