@@ -6,14 +6,17 @@
 //   floor                only the maths calls the algorithm makes for the same hits, with their
 //                        arguments computed beforehand: per hit sqrt, asin, atan2 (+z normal)
 //                        or acos, three sqrt, acos (tilted normal); cos and sin of both axis
-//                        angles; two sqrt for the diattenuators; atan2 of the reference
-//                        direction; and cos and sin of both retardances (pi and 0)
+//                        angles; the diattenuators' two square roots in one paired
+//                        instruction; atan2 of the reference direction; and cos and sin of
+//                        both retardances (pi and 0). Square roots are the instruction itself,
+//                        as in the plug-in.
 //   floor_no_retardance  the floor without the four retardance calls
 //
 // evaluate and restore run on one thread and on two (each thread on its own copy of the
-// records). Every benchmark reports, per thread, the CPU time and the wall time per call
-// (counters cpu_ns and wall_ns); a closing summary gives the plug-in's time per call, the floor
-// and their ratio, and the two-thread figures.
+// records). Every benchmark runs in short rounds taken in turn and reports, per thread, the CPU
+// time and the wall time per call (counters cpu_ns and wall_ns); a closing summary gives, from
+// each benchmark's fastest round, the plug-in's time per call, the floor and their ratio, and
+// the two-thread figures.
 //
 // This file is compiled like the plug-in: -fno-builtin-sin -fno-builtin-cos, so sin and cos of
 // pi and 0 are real library calls here too, and the arguments are read from memory the
