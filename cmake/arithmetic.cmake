@@ -12,6 +12,13 @@ function(surf_exact_arithmetic target)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "i.86|x86")
     target_compile_options(${target} PRIVATE -msse2 -mfpmath=sse)
   endif()
+  # GCC leaves instruction scheduling before register allocation off on x86; an evaluation is
+  # long chains of dependent arithmetic between maths calls, and spreading the independent
+  # operations among them makes it about 2 % faster. Scheduling reorders instructions, never
+  # the operations of a sum or a product, so the results keep their bits.
+  if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+    target_compile_options(${target} PRIVATE -fschedule-insns -fsched-pressure)
+  endif()
 endfunction()
 
 # The plug-in links nothing but the C runtime: the GCC support libraries go in statically and
