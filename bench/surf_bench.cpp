@@ -159,16 +159,13 @@ std::vector<FloorArgs> makeFloorArgs() {
       const Vec3 e{1.0, 0.0, 0.0};
       Vec3 t, x, w, a;
       cross3(n, e, t);
-      f.g[1] = normSquared3(t);
-      normalize3(t);
+      f.g[1] = normalize3(t);
       cross3(t, n, x);
-      f.g[2] = normSquared3(x);
-      normalize3(x);
+      f.g[2] = normalize3(x);
       cross3(ray, n, w);
       cross3(n, w, a);
-      f.g[3] = normSquared3(a);
+      f.g[3] = normalize3(a);
       if (!(f.g[1] > 0 && f.g[2] > 0 && f.g[3] > 0)) setupFault(h, "a vector to normalise is zero");
-      normalize3(a);
       f.g[4] = dot3(x, a);
       phi = std::acos(f.g[4]);
     }

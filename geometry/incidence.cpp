@@ -60,8 +60,7 @@ void anglesOnTiltedNormal(const Vec3 &ray, const Vec3 &normal, double &theta, do
   cross3(ray, n, w);
   Vec3 a;
   cross3(n, w, a);
-  const double tangential = normSquared3(a);
-  normalize3(a);
+  const double tangential = normalize3(a);
   theta = std::acos(std::fabs(dot3(ray, normal)));
   // A ray along the normal has no plane of incidence: azimuth 0. A ray without a tangential
   // direction gets azimuth 0 too, like a ray along a +z normal, instead of whatever the last

@@ -28,15 +28,17 @@ inline void cross3(const Vec3 &a, const Vec3 &b, Vec3 &out) {
 // (x*x + y*y) + z*z
 inline double normSquared3(const Vec3 &v) { return (v.x * v.x + v.y * v.y) + v.z * v.z; }
 
-// Scales v to unit length in place. A vector whose squared norm is not positive (a zero vector,
-// or one whose squares underflow) is left as it is instead of being divided by zero.
-inline void normalize3(Vec3 &v) {
+// Scales v to unit length in place and returns the squared norm it measured first. A vector
+// whose squared norm is not positive (a zero vector, or one whose squares underflow) is left as
+// it is instead of being divided by zero.
+inline double normalize3(Vec3 &v) {
   const double s = normSquared3(v);
-  if (s <= 0.0) return;
+  if (s <= 0.0) return s;
   const double r = 1.0 / squareRoot(s);
   v.x *= r;
   v.y *= r;
   v.z *= r;
+  return s;
 }
 
 }  // namespace surf
