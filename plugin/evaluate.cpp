@@ -56,8 +56,8 @@ void evaluateCoating(double *in, double *out) {
   out[kOutReflectanceP] = v[kRp];
   out[kOutTransmittanceS] = v[kTs];
   out[kOutTransmittanceP] = v[kTp];
-  out[kOutAbsorptanceS] = (1.0 - out[kOutReflectanceS]) - out[kOutTransmittanceS];
-  out[kOutAbsorptanceP] = (1.0 - out[kOutReflectanceP]) - out[kOutTransmittanceP];
+  out[kOutAbsorptanceS] = (1.0 - v[kRs]) - v[kTs];
+  out[kOutAbsorptanceP] = (1.0 - v[kRp]) - v[kTp];
 
   const OrientedAxes axes = orientAxes(ray, m, v[kRAxis], v[kTAxis]);
   const AxisTurn reflectionTurn = axisTurn(axes.reflection);
