@@ -5,7 +5,20 @@
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 dpkg --add-architecture i386
-apt-get update
-apt-get install -y \
+# A mirror in the middle of a sync serves index files of the wrong size for a minute or so;
+# apt then reports an error for an attempt that a later one gets right. So each step is tried a
+# few times before the script gives up.
+retry() {
+  local attempt
+  for attempt in 1 2 3 4 5; do
+    if "$@"; then return 0; fi
+    echo "install-deps: '$*' failed (attempt $attempt of 5)" >&2
+    [ "$attempt" -lt 5 ] && sleep 30
+  done
+  echo "install-deps: giving up on '$*'" >&2
+  return 1
+}
+retry apt-get update
+retry apt-get install -y \
   cmake make g++ clang libclang-rt-14-dev libgtest-dev libbenchmark-dev python3 valgrind \
   binutils mingw-w64 wine wine64 wine32:i386 gnuplot-nox
