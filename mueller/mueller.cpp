@@ -37,15 +37,6 @@ Mat4 rotationMueller(double c, double s) {
   }};
 }
 
-AxisTurn axisTurn(double alphaDegrees) {
-  const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
-  return AxisTurn{std::cos(alpha2), std::sin(alpha2)};
-}
-
-// Always evaluated, never folded: for delta = pi the matrix holds sin(pi) * r, a tiny non-zero
-// number, as the maths library gives it.
-Retardance retardance(double delta) { return Retardance{std::cos(delta), std::sin(delta)}; }
-
 namespace {
 
 // The elements of a diattenuator-retarder matrix that are not constant zeros.
@@ -182,27 +173,6 @@ void rotatedDiattenuatorMuellers(const DiattenuatorBeam &first, double *firstOut
                        (ns > one);
   if (longWay[0]) turnByProductsCold(first, firstOut);
   if (longWay[1]) turnByProductsCold(second, secondOut);
-}
-
-double referenceAzimuth(const Vec3 &reference) {
-  return std::atan2(reference.y, reference.x) * kRadToDeg;
-}
-
-OrientedAxes orientAxes(const Vec3 &ray, double m, double rAxis, double tAxis) {
-  const bool xNegligible = isNegligible(ray.x);
-  const bool yNegligible = isNegligible(ray.y);
-  const double k = ray.y * ray.x;
-  // A ray with no transverse part, or one whose x*y product vanishes although neither
-  // component does, keeps both axes at the frame's x.
-  if ((xNegligible && yNegligible) || (isNegligible(k) && !xNegligible && !yNegligible)) {
-    return OrientedAxes{0.0, 0.0};
-  }
-  // The sign of x*y tells on which diagonal pair of quadrants the ray's transverse direction
-  // lies; on the x*y < 0 pair the folded axis angle is mirrored.
-  if (k >= 0.0) {
-    return OrientedAxes{rAxis + (90.0 - m), (m + 90.0) - tAxis};
-  }
-  return OrientedAxes{(90.0 - m) - rAxis, tAxis + (m + 90.0)};
 }
 
 }  // namespace surf

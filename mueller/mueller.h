@@ -6,6 +6,9 @@
 #ifndef SURF_MUELLER_MUELLER_H
 #define SURF_MUELLER_MUELLER_H
 
+#include <cmath>
+
+#include "geometry/units.h"
 #include "geometry/vec3.h"
 
 namespace surf {
@@ -31,13 +34,18 @@ Mat4 diattenuatorMueller(double e1, double e2, double delta);
 struct AxisTurn {
   double c, s;
 };
-AxisTurn axisTurn(double alphaDegrees);
+inline AxisTurn axisTurn(double alphaDegrees) {
+  const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
+  return AxisTurn{std::cos(alpha2), std::sin(alpha2)};
+}
 
 // cos and sin of a retardance delta (radians), as the maths library gives them.
 struct Retardance {
   double cd, sd;
 };
-Retardance retardance(double delta);
+// Always evaluated, never folded: for delta = pi the matrix holds sin(pi) * r, a tiny non-zero
+// number, as the maths library gives it.
+inline Retardance retardance(double delta) { return Retardance{std::cos(delta), std::sin(delta)}; }
 
 // One beam's diattenuator-retarder, ready to be multiplied out: its axis turn, its two intensity
 // eigen-values and the cos and sin of its retardance.
@@ -87,11 +95,28 @@ struct OrientedAxes {
 
 // The direction, in degrees, of the reference direction's projection on the global x-y plane:
 // atan2(y, x). Its z component plays no part.
-double referenceAzimuth(const Vec3 &reference);
+inline double referenceAzimuth(const Vec3 &reference) {
+  return std::atan2(reference.y, reference.x) * kRadToDeg;
+}
 
 // Turns rAxis and tAxis (folded frame, degrees) into the host's frame, from the snapped ray
 // direction and the reference azimuth m. The surface normal plays no part.
-OrientedAxes orientAxes(const Vec3 &ray, double m, double rAxis, double tAxis);
+inline OrientedAxes orientAxes(const Vec3 &ray, double m, double rAxis, double tAxis) {
+  const bool xNegligible = isNegligible(ray.x);
+  const bool yNegligible = isNegligible(ray.y);
+  const double k = ray.y * ray.x;
+  // A ray with no transverse part, or one whose x*y product vanishes although neither
+  // component does, keeps both axes at the frame's x.
+  if ((xNegligible && yNegligible) || (isNegligible(k) && !xNegligible && !yNegligible)) {
+    return OrientedAxes{0.0, 0.0};
+  }
+  // The sign of x*y tells on which diagonal pair of quadrants the ray's transverse direction
+  // lies; on the x*y < 0 pair the folded axis angle is mirrored.
+  if (k >= 0.0) {
+    return OrientedAxes{rAxis + (90.0 - m), (m + 90.0) - tAxis};
+  }
+  return OrientedAxes{(90.0 - m) - rAxis, tAxis + (m + 90.0)};
+}
 
 constexpr double kReflectionRetardance = 3.141592653589793;  // pi: the 180 degree phase
 
