@@ -24,7 +24,7 @@ namespace {
 // Normal along +z: the incidence angle comes straight from the ray's transverse length and the
 // azimuth from its transverse direction; the sign of ray.z plays no part.
 void anglesOnPlusZ(const Vec3 &ray, double &theta, double &phi) {
-  if (isNegligible(ray.x) && isNegligible(ray.y)) {
+  if (rarely(isNegligible(ray.x) && isNegligible(ray.y))) {
     theta = 0.0;
     phi = 0.0;
     return;
@@ -33,7 +33,7 @@ void anglesOnPlusZ(const Vec3 &ray, double &theta, double &phi) {
   // grazing, so it gets 90 degrees rather than the not-a-number asin would give (which the
   // look-up would place at normal incidence). A not-a-number length fails the test and stays.
   double transverse = squareRoot(ray.y * ray.y + ray.x * ray.x);
-  if (transverse > 1.0) transverse = 1.0;
+  if (rarely(transverse > 1.0)) transverse = 1.0;
   // atan2 goes first: its arguments are there at once, while asin waits for the square root.
   phi = std::atan2(ray.y, ray.x);
   theta = std::asin(transverse);
@@ -67,7 +67,7 @@ void anglesOnTiltedNormal(const Vec3 &ray, const Vec3 &normal, double &theta, do
   // bits of the products decided: a ray exactly along the normal whose dot product rounds
   // just below one (or above it, making the incidence not-a-number), a zero ray, or one whose
   // tangential part underflows.
-  if (isNegligible(theta) || tangential == 0.0) {
+  if (rarely(isNegligible(theta) || tangential == 0.0)) {
     phi = 0.0;
     return;
   }

@@ -15,24 +15,25 @@ namespace surf {
 // +0.0. A component near -1 snaps nothing, and the component that is one keeps its value.
 // v points at the vector's x, y and z where the input record holds them, and the snapping is
 // done right there. Inline, so that the evaluation goes on with the snapped values in
-// registers rather than reading back what the snapping stored.
+// registers rather than reading back what the snapping stored. A vector with nothing to snap
+// (any ray, or a tilted normal) runs straight through; only an axis-aligned one jumps aside.
 inline void cleanVector(double *v) {
   const int x = 0, y = 1, z = 2;
-  if (isOne(v[x])) {
+  if (rarely(isOne(v[x]))) {
     v[z] = 0.0;
     v[y] = 0.0;
   }
-  if (isOne(v[y])) {
+  if (rarely(isOne(v[y]))) {
     v[x] = 0.0;
     v[z] = 0.0;
   }
-  if (isOne(v[z])) {
+  if (rarely(isOne(v[z]))) {
     v[y] = 0.0;
     v[x] = 0.0;
   }
-  if (isNegligible(v[x])) v[x] = 0.0;
-  if (isNegligible(v[y])) v[y] = 0.0;
-  if (isNegligible(v[z])) v[z] = 0.0;
+  if (rarely(isNegligible(v[x]))) v[x] = 0.0;
+  if (rarely(isNegligible(v[y]))) v[y] = 0.0;
+  if (rarely(isNegligible(v[z]))) v[z] = 0.0;
 }
 
 // The same snapping of a Vec3.

@@ -22,6 +22,12 @@ constexpr double kEpsilon = 1e-12;
 inline bool isNegligible(double v) { return std::fabs(v) < kEpsilon; }
 inline bool isOne(double v) { return std::fabs(v - 1.0) < kEpsilon; }
 
+// Marks a condition that almost never holds in an evaluation, so that the compiler lays out
+// the code for it away from the straight path: each jump taken on that path costs the
+// processor's instruction fetch a cycle or two, and an evaluation is short enough for that
+// to show. The result is the condition itself.
+inline bool rarely(bool condition) { return __builtin_expect(condition, false); }
+
 // The correctly rounded square root, as std::sqrt gives it, straight from the SSE2 instruction:
 // without the library's error-number path for a negative argument, which makes the compiler
 // keep every live value safe across a call that almost never happens.

@@ -33,7 +33,7 @@ inline double normSquared3(const Vec3 &v) { return (v.x * v.x + v.y * v.y) + v.z
 // it is instead of being divided by zero.
 inline double normalize3(Vec3 &v) {
   const double s = normSquared3(v);
-  if (s <= 0.0) return s;
+  if (rarely(s <= 0.0)) return s;
   const double r = 1.0 / squareRoot(s);
   v.x *= r;
   v.y *= r;

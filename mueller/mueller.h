@@ -107,7 +107,7 @@ inline OrientedAxes orientAxes(const Vec3 &ray, double m, double rAxis, double t
   const double k = ray.y * ray.x;
   // A ray with no transverse part, or one whose x*y product vanishes although neither
   // component does, keeps both axes at the frame's x.
-  if ((xNegligible && yNegligible) || (isNegligible(k) && !xNegligible && !yNegligible)) {
+  if (rarely((xNegligible && yNegligible) || (isNegligible(k) && !xNegligible && !yNegligible))) {
     return OrientedAxes{0.0, 0.0};
   }
   // The sign of x*y tells on which diagonal pair of quadrants the ray's transverse direction
