@@ -3,6 +3,7 @@
 #define SURF_COATING_LOOKUP_H
 
 #include "coating/table.h"
+#include "geometry/units.h"
 
 namespace surf {
 
@@ -29,15 +30,23 @@ inline GridBracket intervalBelow(const double *grid, int k, double value) {
 // Inline, so that on one of the table's grids, which the compiler knows, the spacing that
 // guesses the start is a constant rather than a division in every call.
 inline GridBracket findBracket(const double *grid, int count, double value) {
-  if (!(value > grid[0])) return GridBracket{0, 0.0};
+  if (rarely(!(value > grid[0]))) return GridBracket{0, 0.0};
   // k is the first grid point from 1 on that the value does not exceed, or the last point.
   // Start from where a grid spaced like its first interval would put it, then step to it: on
   // an ascending grid "value > grid[k]" holds below that point and fails from it on, so the
-  // two walks stop exactly where a scan from 1 would, whatever the guess.
-  const double steps = (value - grid[0]) * (1.0 / (grid[1] - grid[0]));
-  int k = steps < count - 2 ? static_cast<int>(steps) + 1 : count - 1;
-  while (k > 1 && !(value > grid[k - 1])) --k;
-  while (k < count - 1 && value > grid[k]) ++k;
+  // walk down stops exactly where a scan from 1 would, whatever the guess; and after a walk
+  // down, "value > grid[k]" fails, so the walk up is needed only when there was none.
+  // The guess is clamped before it becomes an index, so even an infinite value converts
+  // safely, and it is exact on a uniform grid, so both walks are the exception.
+  double steps = (value - grid[0]) * (1.0 / (grid[1] - grid[0]));
+  if (rarely(steps > count - 2)) steps = count - 2;
+  int k = static_cast<int>(steps) + 1;  // 1 <= k <= count - 1
+  if (rarely(!(value > grid[k - 1]))) {
+    do --k;
+    while (k > 1 && !(value > grid[k - 1]));
+  } else if (rarely(value > grid[k])) {
+    while (k < count - 1 && value > grid[k]) ++k;
+  }
   return intervalBelow(grid, k, value);
 }
 

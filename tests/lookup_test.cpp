@@ -69,13 +69,18 @@ TEST(FindBracket, PlacesValuesAsTheTableIsRead) {
 }
 
 // The search starts from a guess; it must land where a plain scan from the first interval
-// does, for values on, between and one ulp around every grid point, and far outside.
+// does, for values on, between and one ulp around every grid point, and far outside. Besides
+// the table's grids, two uneven ones on which the guess, taken from the first interval's
+// width, is several points off: too low on the first, too high on the second, so the walks up
+// and down run more than one step.
 TEST(FindBracket, GuessedStartLandsWhereAScanDoes) {
+  static const double denseAfterWide[] = {0.0, 10.0, 11.0, 12.0, 13.0, 50.0};
+  static const double wideAfterDense[] = {0.0, 0.1, 5.0, 6.0, 7.0, 8.0, 9.0};
   const struct {
     const double *grid;
     int count;
   } grids[] = {{wavelengthGrid, kWavelengthCount}, {incidenceGrid, kIncidenceCount},
-               {azimuthGrid, kAzimuthCount}};
+               {azimuthGrid, kAzimuthCount}, {denseAfterWide, 6}, {wideAfterDense, 7}};
   std::mt19937_64 rng(5);
   for (const auto &g : grids) {
     std::vector<double> values = {1e300, -1e300, kInf, 1e-300, g.grid[0] - 1, g.grid[g.count - 1] + 1};
