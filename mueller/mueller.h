@@ -102,12 +102,12 @@ inline double referenceAzimuth(const Vec3 &reference) {
 // Turns rAxis and tAxis (folded frame, degrees) into the host's frame, from the snapped ray
 // direction and the reference azimuth m. The surface normal plays no part.
 inline OrientedAxes orientAxes(const Vec3 &ray, double m, double rAxis, double tAxis) {
-  const bool xNegligible = isNegligible(ray.x);
-  const bool yNegligible = isNegligible(ray.y);
   const double k = ray.y * ray.x;
   // A ray with no transverse part, or one whose x*y product vanishes although neither
-  // component does, keeps both axes at the frame's x.
-  if (rarely((xNegligible && yNegligible) || (isNegligible(k) && !xNegligible && !yNegligible))) {
+  // component does, keeps both axes at the frame's x. Both make x*y negligible (two negligible
+  // components have a product below kEpsilon squared), so that one test settles nearly every
+  // call, and the two cases are those in which x and y are alike negligible or alike not.
+  if (rarely(isNegligible(k)) && isNegligible(ray.x) == isNegligible(ray.y)) {
     return OrientedAxes{0.0, 0.0};
   }
   // The sign of x*y tells on which diagonal pair of quadrants the ray's transverse direction

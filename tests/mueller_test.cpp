@@ -180,6 +180,8 @@ TEST(OrientAxes, TurnsFoldedAxesIntoTheHostFrame) {
   const OrientCase cases[] = {
       {"no transverse part", {0, 0, 1}, {1, 0, 0}, 0, 0},
       {"x*y negligible, neither is", {1e-7, 1e-7, 1}, {1, 0, 0}, 0, 0},
+      {"both negligible, not zero", {1e-13, -1e-13, 1}, {1, 0, 0}, 0, 0},
+      {"x negligible, y not", {1e-13, 0.6, 0.8}, {0, 1, 0}, r, 180 - t},
       {"x-z plane, reference +x", {0.6, 0, 0.8}, {1, 0, 0}, r + 90, 90 - t},
       {"y-z plane, reference +y", {0, 0.6, 0.8}, {0, 1, 0}, r, 180 - t},
       {"x*y > 0, reference +x", {0.3, 0.2, 0.9}, {1, 0, 0}, r + 90, 90 - t},
