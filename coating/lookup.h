@@ -36,10 +36,11 @@ inline GridBracket findBracket(const double *grid, int count, double value) {
   // an ascending grid "value > grid[k]" holds below that point and fails from it on, so the
   // walk down stops exactly where a scan from 1 would, whatever the guess; and after a walk
   // down, "value > grid[k]" fails, so the walk up is needed only when there was none.
-  // The guess is clamped before it becomes an index, so even an infinite value converts
-  // safely, and it is exact on a uniform grid, so both walks are the exception.
+  // The guess is clamped before it becomes an index, so that an infinite value, or the
+  // not-a-number of an infinite value over an overflowing first interval, converts safely;
+  // it is exact on a uniform grid, so both walks are the exception.
   double steps = (value - grid[0]) * (1.0 / (grid[1] - grid[0]));
-  if (rarely(steps > count - 2)) steps = count - 2;
+  if (rarely(!(steps <= count - 2))) steps = count - 2;
   int k = static_cast<int>(steps) + 1;  // 1 <= k <= count - 1
   if (rarely(!(value > grid[k - 1]))) {
     do --k;

@@ -27,6 +27,9 @@ struct BracketCase {
 TEST(FindBracket, PlacesValuesAsTheTableIsRead) {
   const double *w = wavelengthGrid, *i = incidenceGrid, *a = azimuthGrid;
   const int nw = kWavelengthCount, ni = kIncidenceCount, na = kAzimuthCount;
+  // A first interval too wide for a double: the guess's spacing is infinite, and a value far
+  // above the first point gives it no number of steps at all.
+  static const double overflowing[] = {-1e308, 1e308, 1.5e308};
   const BracketCase cases[] = {
       {"first wavelength", w, nw, 0.40, 0, 0, 0},
       {"below the grid", w, nw, 0.2, 0, 0, 0},
@@ -54,6 +57,9 @@ TEST(FindBracket, PlacesValuesAsTheTableIsRead) {
       {"azimuth 45", a, na, 45, 8, 1, 0},
       {"azimuth one ulp above 45", a, na, std::nextafter(45.0, 90.0), 9, 1.4210854715202004e-15, 0},
       {"azimuth 33.69...", a, na, 33.6900675260, 6, 0.738013505196, 1e5},
+      {"overflowing first interval, value above the grid", overflowing, 3, 1.7e308, 1, 1, 0},
+      {"overflowing first interval, plus infinity", overflowing, 3, kInf, 1, 1, 0},
+      {"overflowing first interval, value inside it", overflowing, 3, 0.0, 0, 0, 0},
   };
   for (const BracketCase &c : cases) {
     SCOPED_TRACE(c.what);
