@@ -39,6 +39,16 @@ function(expect_refused name expected)
   endif()
 endfunction()
 
+# Converts ${name}.csv, which must be accepted; `what` says what the valid file shows.
+function(expect_accepted name what)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -DINPUT=${WORK}/${name}.csv -DOUTPUT=${WORK}/${name}.cpp -P ${SCRIPT}
+    RESULT_VARIABLE result)
+  if(NOT result EQUAL 0)
+    message(SEND_ERROR "${name}: a valid file ${what} was refused")
+  endif()
+endfunction()
+
 list(GET lines 5 row6)
 string(REPLACE "," ";" fields "${row6}")
 
@@ -104,12 +114,7 @@ expect_refused(long_value "long_value.csv:6: column rs: a value of 46 characters
 # keeps bare integers floating-point: -0 must stay -0.0, as strtod reads it.
 row6_with(good_row 0 "0.4000" 10 "-0" 14 "123456789012345678")
 write_variant(other_forms 6 "${good_row}")
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -DINPUT=${WORK}/other_forms.csv -DOUTPUT=${WORK}/other_forms.cpp -P ${SCRIPT}
-  RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(SEND_ERROR "other_forms: a valid file was refused")
-endif()
+expect_accepted(other_forms "with other decimal forms")
 file(STRINGS "${WORK}/other_forms.cpp" converted REGEX "// line 6$")
 if(NOT converted MATCHES ", -0[.]0, .*, 123456789012345678[.]0,  // line 6")
   message(SEND_ERROR "other_forms: bare integers not kept as floating literals: ${converted}")
@@ -119,9 +124,4 @@ endif()
 string(ASCII 239 187 191 byte_order_mark)
 string(JOIN "\n" text ${lines})
 file(WRITE "${WORK}/bom.csv" "${byte_order_mark}${text}\n")
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -DINPUT=${WORK}/bom.csv -DOUTPUT=${WORK}/bom.cpp -P ${SCRIPT}
-  RESULT_VARIABLE result)
-if(NOT result EQUAL 0)
-  message(SEND_ERROR "bom: a valid file starting with a byte-order mark was refused")
-endif()
+expect_accepted(bom "starting with a byte-order mark")
