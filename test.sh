@@ -8,7 +8,8 @@
 #   fuzz       the fuzzer on each dataset for SURF_FUZZ_SECONDS seconds (default 60)
 #   windows    both DLLs cross-built with mingw-w64 and checked under Wine
 #
-# Name suites as arguments to run only those (./test.sh native native-b).
+# Name suites as arguments to run only those (./test.sh native native-b). What the suites need
+# and the machine lacks is installed first (tools/install-deps.sh), or the run stops naming it.
 set -u
 cd "$(dirname "$0")"
 export CTEST_OUTPUT_ON_FAILURE=1
@@ -71,12 +72,36 @@ suite_windows() { run_suite windows bash tests/windows/run.sh; }
 suites=("$@")
 [ ${#suites[@]} -gt 0 ] || suites=(native native-b asan tsan fuzz windows)
 for suite in "${suites[@]}"; do
-  fn=suite_${suite//-/_}
-  if ! declare -F "$fn" >/dev/null; then
+  if ! declare -F "suite_${suite//-/_}" >/dev/null; then
     echo "test.sh: unknown suite '$suite' (known: native native-b asan tsan fuzz windows)" >&2
     exit 2
   fi
-  "$fn"
+done
+
+# Set-up: every suite runs, none is skipped for a missing tool. What the chosen suites need and
+# this machine lacks is installed when that can be done without asking (as root, or with sudo
+# that needs no password); otherwise the run stops here and names the command to run.
+if command -v dpkg-query >/dev/null; then
+  missing=$(bash tools/install-deps.sh --missing "${suites[@]}" | tr '\n' ' ')
+  if [ -n "$missing" ]; then
+    echo "test.sh: not installed: $missing" >&2
+    if [ "$(id -u)" -eq 0 ]; then
+      install=(bash tools/install-deps.sh)
+    elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+      install=(sudo bash tools/install-deps.sh)
+    else
+      echo "test.sh: install them first with: sudo tools/install-deps.sh" >&2
+      exit 1
+    fi
+    echo "test.sh: installing with: ${install[*]}" >&2
+    "${install[@]}" || { echo "test.sh: the installation failed" >&2; exit 1; }
+  fi
+else
+  echo "test.sh: not a Debian system (no dpkg-query): the tools the suites need are not checked" >&2
+fi
+
+for suite in "${suites[@]}"; do
+  "suite_${suite//-/_}"
 done
 
 echo
