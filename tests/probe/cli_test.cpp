@@ -111,13 +111,15 @@ class Cli : public ::testing::Test {
   }
 
   // Runs surf-probe with `args` (shell words) in the test's directory, `environment` put in
-  // front (e.g. "PATH=/x").
+  // front (e.g. "PATH=/x"), standard output sent where `output` says. A process a signal ended
+  // has status 128 + the signal's number, as the shell reports it.
   ProbeRun probe(const std::string &args, const std::string &input = "",
-                 const std::string &environment = "") {
+                 const std::string &environment = "", const std::string &output = ">stdout") {
     writeFile(dir_ / "stdin", input);
+    writeFile(dir_ / "stdout", "");
     const std::string command = "cd '" + dir_.string() + "' && " + environment + " '" +
                                 SURF_PROBE_PATH + "' --plugin '" + SURF_PLUGIN_PATH + "' " + args +
-                                " <stdin >stdout 2>stderr";
+                                " <stdin 2>stderr " + output;
     const int raw = std::system(command.c_str());
     return ProbeRun{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, readFile(dir_ / "stdout"),
                     readFile(dir_ / "stderr")};
@@ -314,14 +316,25 @@ TEST_F(Cli, MalformedBatchRowsNameTheLineAndColumn) {
       {kBatchHeader + good + good + "0.555,0.3,0.2\n", "bad.csv:4: column 4 (rayZ): missing"},
       {kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1,5\n"),
        "bad.csv:2: column 11: extra field '5'"},
-      {"wavelength,rayX\n" + good, "bad.csv:1: the header must be"},
+      {"wavelength,rayX\n" + good, "bad.csv:1: the header has no column 'rayY'"},
+      // Messages show what prints as nothing, and quote at most the start of a long line.
+      {std::string("wavelength\xC2\xA0") + (kBatchHeader + 10) + good, "no column 'wavelength'; it must name wavelength,rayX,rayY,rayZ,referenceX,referenceY,"
+       "referenceZ,normalX,normalY,normalZ (other columns are passed through); found "
+       "'wavelength\\u{00A0},rayX"},
+      {kBatchHeader + std::string("0.555,0.3,0.2\r,0.9,1,0,0,0,0,1\n"),
+       "bad.csv:2: column 3 (rayY): '0.2\\r' is not a number"},
+      {kBatchHeader + std::string("0.555,0.3,1e-400,0.9,1,0,0,0,0,1\n"),
+       "bad.csv:2: column 3 (rayY): '1e-400' is out of range for a double"},
+      {kBatchHeader + good + std::string(3 << 20, '7') + "\n",
+       "bad.csv:3: line longer than 1048576 bytes, starting '777"},
       {"", "bad.csv: empty input"},
   };
   for (const auto &c : cases) {
     writeFile(dir_ / "bad.csv", c.text);
     const ProbeRun run = probe("batch bad.csv -o out.csv");
     EXPECT_EQ(run.status, 2) << c.fragment;
-    EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err.substr(0, 400);
+    EXPECT_LT(run.err.size(), 600u) << c.fragment;
     EXPECT_EQ(filesLeft(), std::vector<std::string>{"bad.csv"}) << c.fragment;
   }
   // Input that is not a batch writes nothing to standard output either, not even a header.
@@ -442,6 +455,194 @@ TEST_F(Cli, PlotWithoutGnuplotNamesThePackage) {
   EXPECT_NE(run.status, 0);
   EXPECT_NE(run.err.find("gnuplot-nox"), std::string::npos) << run.err;
   EXPECT_EQ(readFile(dir_ / "chart.png"), "precious");
+}
+
+// Every command that writes to standard output fails with status 1 and a message when the
+// output does not arrive: a full device, or a standard output the caller closed.
+TEST_F(Cli, EveryWriteErrorExitsOneWithAMessage) {
+  writeFile(dir_ / "hits.csv", kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"));
+  for (const char *output : {">/dev/full", ">&-"})
+    for (const char *args : {"", "--format csv", "--stokes 1,1,0,0", "--help", "batch hits.csv",
+                             "sweep --over wavelength"}) {
+      const ProbeRun run = probe(args, "", "", output);
+      EXPECT_EQ(run.status, 1) << args << " " << output;
+      EXPECT_NE(run.err.find("writing standard output failed"), std::string::npos)
+          << args << " " << output << ": " << run.err;
+      EXPECT_EQ(filesLeft(), std::vector<std::string>{"hits.csv"}) << args << " " << output;
+    }
+}
+
+// --force replaces a regular file only, keeping its permission bits; anything else is refused
+// by name and left as it was.
+TEST_F(Cli, ForceReplacesOnlyARegularFileAndKeepsItsPermissions) {
+  writeFile(dir_ / "hits.csv", kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"));
+  writeFile(dir_ / "private.csv", "secret\n");
+  fs::permissions(dir_ / "private.csv", fs::perms::owner_read | fs::perms::owner_write);
+  const ProbeRun replaced = probe("batch hits.csv -o private.csv --force");
+  ASSERT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(readCsv(readFile(dir_ / "private.csv")).size(), 1u);
+  EXPECT_EQ(fs::status(dir_ / "private.csv").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
+
+  fs::create_symlink("private.csv", dir_ / "link");
+  fs::create_directory(dir_ / "folder");
+  ASSERT_EQ(std::system(("mkfifo '" + (dir_ / "fifo").string() + "'").c_str()), 0);
+  const struct {
+    const char *target, *kind;
+    fs::file_type type;
+  } cases[] = {{"link", "a symbolic link", fs::file_type::symlink},
+               {"folder", "a directory", fs::file_type::directory},
+               {"fifo", "a FIFO", fs::file_type::fifo},
+               {"/dev/null", "a character device", fs::file_type::character}};
+  for (const auto &c : cases) {
+    const ProbeRun run = probe(std::string("batch hits.csv --force -o ") + c.target);
+    EXPECT_EQ(run.status, 2) << c.target;
+    EXPECT_NE(run.err.find(std::string("-o '") + c.target + "': is " + c.kind +
+                           "; --force replaces only a regular file"),
+              std::string::npos)
+        << run.err;
+    const fs::path target = c.target[0] == '/' ? fs::path(c.target) : dir_ / c.target;
+    EXPECT_EQ(fs::symlink_status(target).type(), c.type) << c.target;
+  }
+  EXPECT_EQ(filesLeft(),
+            (std::vector<std::string>{"fifo", "folder", "hits.csv", "link", "private.csv"}));
+}
+
+// batch, sweep and hit all check what the plug-in did to the record; the commands that write a
+// file leave none behind when it broke the contract.
+TEST_F(Cli, EveryEvaluatingCommandChecksTheRecordContract) {
+  writeFile(dir_ / "hits.csv", kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"));
+  const std::string faulty = std::string("--plugin '") + FAULTY_PLUGIN_PATH + "' ";
+  const struct {
+    const char *fault, *fragment;
+  } faults[] = {{"host", "the plug-in changed host element 2 of the input record"},
+                {"unwritten", "the plug-in left output transmissionMueller33 unwritten"},
+                {"return", "fnEvaluateCoating returned 1 instead of 0"}};
+  for (const auto &f : faults) {
+    const std::string environment = std::string("SURF_TEST_PLUGIN_FAULT=") + f.fault;
+    for (const char *args : {"batch hits.csv -o out.csv", "sweep --over azimuth -o out.csv", ""}) {
+      const ProbeRun run = probe(faulty + args, "", environment);
+      EXPECT_EQ(run.status, 1) << f.fault << " " << args;
+      EXPECT_NE(run.err.find(f.fragment), std::string::npos) << args << ": " << run.err;
+      EXPECT_EQ(filesLeft(), std::vector<std::string>{"hits.csv"}) << f.fault << " " << args;
+    }
+  }
+  // The same plug-in keeping the contract passes.
+  EXPECT_EQ(probe(faulty + "batch hits.csv").status, 0);
+  EXPECT_EQ(probe(faulty + "sweep --over azimuth").status, 0);
+  const ProbeRun message = probe(faulty + "batch hits.csv", "", "SURF_TEST_PLUGIN_FAULT=host");
+  EXPECT_NE(message.err.find("hits.csv:2: the plug-in changed host element 2"), std::string::npos)
+      << message.err;
+}
+
+// An interrupted run, or one whose plug-in crashes, removes its temporary file and leaves the
+// user's file as it was; it ends by the signal, as it would have without the probe's handler.
+TEST_F(Cli, SignalsRemoveTemporaryFiles) {
+  writeFile(dir_ / "hits.csv", kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"));
+  writeFile(dir_ / "results.csv", "precious\n");
+  const std::string faulty = std::string("--plugin '") + FAULTY_PLUGIN_PATH + "' ";
+  for (const char *fault : {"SIGINT", "SIGTERM", "crash"}) {
+    for (const char *args : {"batch hits.csv -o results.csv --force",
+                             "sweep --over incidence -o results.csv --force"}) {
+      const ProbeRun run =
+          probe(faulty + args, "", std::string("SURF_TEST_PLUGIN_FAULT=") + fault);
+      EXPECT_GT(run.status, 128) << fault << " " << args;
+      EXPECT_EQ(readFile(dir_ / "results.csv"), "precious\n") << fault << " " << args;
+      EXPECT_EQ(filesLeft(), (std::vector<std::string>{"hits.csv", "results.csv"}))
+          << fault << " " << args;
+    }
+  }
+}
+
+// A reader that goes away is a write error with a message, not a death by SIGPIPE: gnuplot
+// that reads nothing, and a pipe closed after one byte.
+TEST_F(Cli, NoSignalOfItsOwnMaking) {
+  const ProbeRun plot = probe("plot -o f.png --gnuplot /bin/true");
+  EXPECT_EQ(plot.status, 1);
+  EXPECT_NE(plot.err.find("'/bin/true'"), std::string::npos) << plot.err;
+  EXPECT_TRUE(filesLeft().empty());
+  const ProbeRun folder = probe("plot -o f.png --gnuplot /tmp");
+  EXPECT_EQ(folder.status, 2);
+  EXPECT_NE(folder.err.find("--gnuplot '/tmp': not an executable file"), std::string::npos);
+
+  std::string input = kBatchHeader;
+  for (int i = 0; i < 20000; ++i) input += "0.555,0.3,0.2,0.9,1,0,0,0,0,1\n";
+  writeFile(dir_ / "stdin", input);
+  const std::string command = "cd '" + dir_.string() + "' && { '" + SURF_PROBE_PATH +
+                              "' --plugin '" + SURF_PLUGIN_PATH +
+                              "' batch <stdin 2>stderr; echo $? >status; } | head -c 1 >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(readFile(dir_ / "status"), "1\n");
+  EXPECT_NE(readFile(dir_ / "stderr").find("writing standard output failed: Broken pipe"),
+            std::string::npos)
+      << readFile(dir_ / "stderr");
+}
+
+// No user text reaches gnuplot where it could be read as a command: a name with a control
+// character is refused before anything runs, and the file it would have named is untouched.
+TEST_F(Cli, PlotRefusesNamesGnuplotWouldReadAsCommands) {
+  writeFile(dir_ / "keep.txt", "precious\n");
+  const ProbeRun run = probe("plot -o \"$(printf 'keep.txt\\n.png')\"");
+  EXPECT_EQ(run.status, 2);
+  EXPECT_NE(run.err.find("-o 'keep.txt\\n.png.surf-probe-"), std::string::npos) << run.err;
+  EXPECT_EQ(readFile(dir_ / "keep.txt"), "precious\n");
+  EXPECT_EQ(filesLeft(), std::vector<std::string>{"keep.txt"});
+}
+
+// The probe hands the plug-in what a careful host would, and says so: directions as unit
+// vectors, values beyond the table with a warning naming the samples used instead.
+TEST_F(Cli, ActsAsACarefulHost) {
+  const ProbeRun typed = probe("--format csv --ray 0.5,0,1 --normal 0,0,2");
+  ASSERT_EQ(typed.status, 0) << typed.err;
+  EXPECT_NE(typed.err.find("note: --ray 0.5,0,1 is not a unit vector; the plug-in is given "
+                           "0.4472135954999579, 0, 0.8944271909999159"),
+            std::string::npos)
+      << typed.err;
+  EXPECT_NE(typed.err.find("note: --normal 0,0,2 is not a unit vector"), std::string::npos);
+  const ProbeRun unit = probe("--format csv --ray 0.4472135954999579,0,0.8944271909999159");
+  EXPECT_EQ(typed.out, unit.out);
+  EXPECT_EQ(unit.err, "");
+
+  const struct {
+    const char *args, *warning;
+  } cases[] = {
+      {"--wavelength 550",
+       "wavelength 550 um lies above the table (0.4 .. 0.7 um); the plug-in uses the 0.7 um "
+       "samples (it looks like nanometres: 550 nm is 0.55 um)"},
+      {"--wavelength 0.35", "wavelength 0.35 um lies below the table"},
+      {"--incidence 89.5", "incidence angle 89.50000000000014 deg lies beyond the table's last row "
+                           "(89 deg); the plug-in uses the 89 deg samples"},
+      {"sweep --over wavelength --from 0.6 --to 0.8 --step 0.1",
+       "1 of 3 points lie outside the table; the first: wavelength 0.8 um"},
+  };
+  for (const auto &c : cases) {
+    const ProbeRun run = probe(c.args);
+    EXPECT_EQ(run.status, 0) << c.args << run.err;
+    EXPECT_NE(run.err.find(std::string("warning: ") + c.warning), std::string::npos)
+        << c.args << ": " << run.err;
+  }
+}
+
+// Batch passes extra columns through (in front) and reads quoted numbers; the hit columns may
+// come in any order. The results are those of the plain file.
+TEST_F(Cli, BatchPassesExtraColumnsThrough) {
+  const ProbeRun plain = probe("batch", std::string(kBatchHeader) +
+                                            "0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"
+                                            "0.62,0,0.6,0.8,1,0,0,0.6,0,0.8\n");
+  ASSERT_EQ(plain.status, 0) << plain.err;
+  const ProbeRun extra = probe(
+      "batch",
+      "id,normalZ,normalY,normalX,referenceZ,referenceY,referenceX,rayZ,rayY,rayX,wavelength\n"
+      "A1,1,0,0,0,0,1,\"0.9\",0.2,0.3,\"0.555\"\n"
+      "\"B,2\",0.8,0,0.6,0,0,1,0.8,0.6,0,0.62\n");
+  ASSERT_EQ(extra.status, 0) << extra.err;
+  const std::vector<std::string> plainLines = split(plain.out, '\n'),
+                                 extraLines = split(extra.out, '\n');
+  ASSERT_EQ(plainLines.size(), 4u);
+  ASSERT_EQ(extraLines.size(), 4u);
+  EXPECT_EQ(extraLines[0], "id," + plainLines[0]);
+  EXPECT_EQ(extraLines[1], "A1," + plainLines[1]);
+  EXPECT_EQ(extraLines[2], "\"B,2\"," + plainLines[2]);
 }
 
 }  // namespace

@@ -8,9 +8,11 @@
 #include <cstring>
 #include <limits>
 #include <random>
+#include <sstream>
 
 #include "tools/probe/batch.h"
 #include "tools/probe/errors.h"
+#include "tools/probe/input_text.h"
 #include "tools/probe/options.h"
 
 namespace {
@@ -46,6 +48,73 @@ TEST(ParseNumber, AcceptsExactlyOneNumber) {
     EXPECT_EQ(parseNumber(c.text, value), c.accepted) << "'" << c.text << "'";
     if (c.accepted) EXPECT_EQ(value, c.value) << "'" << c.text << "'";
   }
+}
+
+TEST(ReadNumber, TellsOutOfRangeFromNotANumber) {
+  const struct {
+    const char *text;
+    NumberRead read;
+    const char *fault;
+  } cases[] = {
+      {"1e999", NumberRead::OutOfRange, "'1e999' is out of range"},
+      {"-1e999", NumberRead::OutOfRange, "out of range"},
+      {"1e-400", NumberRead::OutOfRange, "'1e-400' is out of range"},
+      {"1e-310", NumberRead::Number, ""},  // subnormal, but a double holds it
+      {" ", NumberRead::Empty, "empty field"},
+      {"0.5\r", NumberRead::NotANumber, "'0.5\\r' is not a number"},
+      {"1e999x", NumberRead::NotANumber, "is not a number"},
+  };
+  for (const auto &c : cases) {
+    double value;
+    EXPECT_EQ(readNumber(c.text, value), c.read) << c.text;
+    if (c.read != NumberRead::Number)
+      EXPECT_NE(numberFault(c.text, c.read).find(c.fault), std::string::npos)
+          << numberFault(c.text, c.read);
+  }
+}
+
+TEST(Visible, ShowsWhatPrintsAsNothing) {
+  const struct {
+    const char *text, *shown;
+  } cases[] = {
+      {"rayX 0.5", "rayX 0.5"},
+      {"a\tb\r\n", "a\\tb\\r\\n"},
+      {"\x01\x7F", "\\x01\\x7F"},
+      {"wavelength\xC2\xA0", "wavelength\\u{00A0}"},     // no-break space
+      {"\xEF\xBB\xBFx\xE2\x80\x8By", "\\u{FEFF}x\\u{200B}y"},  // byte-order mark, zero width
+      {"r\xC3\xA9sultats", "r\xC3\xA9sultats"},        // a letter stays a letter
+      {"\xFF\xC0\xAF", "\\xFF\\xC0\\xAF"},             // not UTF-8, overlong form
+  };
+  for (const auto &c : cases) EXPECT_EQ(visible(c.text), c.shown);
+  EXPECT_EQ(quotedStart(std::string(100, 'x'), 4), "'xxxx...'");
+}
+
+TEST(ReadBoundedLine, KeepsOnlyTheStartOfALongLine) {
+  std::istringstream in("short\n" + std::string(5000, 'x') + "\nnext");
+  std::string line;
+  EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::Line);
+  EXPECT_EQ(line, "short");
+  EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::TooLong);
+  EXPECT_EQ(line, std::string(100, 'x'));
+  EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::Line);
+  EXPECT_EQ(line, "next");
+  EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::End);
+}
+
+TEST(SplitCsvLine, ReadsQuotedFieldsAsSpreadsheetsWriteThem) {
+  std::string problem;
+  const auto fields = splitCsvLine(" \"0.5\" ,\"a,\"\"b\"\"\",x,", problem);
+  ASSERT_TRUE(fields) << problem;
+  ASSERT_EQ(fields->size(), 4u);
+  EXPECT_EQ((*fields)[0].text, "0.5");
+  EXPECT_EQ((*fields)[1].text, "a,\"b\"");
+  EXPECT_EQ((*fields)[1].raw, "\"a,\"\"b\"\"\"");
+  EXPECT_EQ((*fields)[2].text, "x");
+  EXPECT_EQ((*fields)[3].text, "");
+  EXPECT_FALSE(splitCsvLine("1,\"2", problem));
+  EXPECT_NE(problem.find("not closed"), std::string::npos);
+  EXPECT_FALSE(splitCsvLine("\"1\"2", problem));
+  EXPECT_NE(problem.find("after the closing quote"), std::string::npos);
 }
 
 TEST(ParseNumber, ReadsNotANumberAndInfinities) {
@@ -118,6 +187,40 @@ TEST(ParseBatchRow, StoresColumnsInOrder) {
   double values[kHitColumnCount];
   ASSERT_FALSE(parseBatchRow("1,2,3,4,5,6,7,8,9,10", values));
   for (int c = 0; c < kHitColumnCount; ++c) EXPECT_EQ(values[c], c + 1.0);
+}
+
+TEST(ParseBatchRow, FindsHitColumnsByNameAndPassesTheOthersThrough) {
+  std::string problem;
+  const std::optional<BatchLayout> layout = parseBatchHeader(
+      "id,normalZ,normalY,normalX,referenceZ,referenceY,referenceX,rayZ,rayY,rayX,wavelength,"
+      "\"note, free\"",
+      problem);
+  ASSERT_TRUE(layout) << problem;
+  double values[kHitColumnCount];
+  std::string passed;
+  ASSERT_FALSE(parseBatchRow("A7,10,9,8,7,6,5,4,3,2,\"1\",\"x, y\"", *layout, values, passed));
+  for (int c = 0; c < kHitColumnCount; ++c) EXPECT_EQ(values[c], c + 1.0);
+  EXPECT_EQ(passed, "A7,\"x, y\",");
+  const std::optional<RowError> error =
+      parseBatchRow("A7,10,9,8,7,6,5,4,3,2,1e999,x", *layout, values, passed);
+  ASSERT_TRUE(error);
+  EXPECT_NE(error->message.find("column 11 (wavelength): '1e999' is out of range"),
+            std::string::npos) << error->message;
+
+  const struct {
+    const char *header, *fragment;
+  } bad[] = {
+      {"wavelength,rayX,rayY,rayZ,referenceX,referenceY,referenceZ,normalX,normalY",
+       "no column 'normalZ'"},
+      {"wavelength\xC2\xA0,rayX,rayY,rayZ,referenceX,referenceY,referenceZ,normalX,normalY,normalZ",
+       "no column 'wavelength'"},
+      {"id,id,wavelength,rayX,rayY,rayZ,referenceX,referenceY,referenceZ,normalX,normalY,normalZ",
+       "column 2 repeats the name 'id'"},
+  };
+  for (const auto &c : bad) {
+    EXPECT_FALSE(parseBatchHeader(c.header, problem)) << c.header;
+    EXPECT_NE(problem.find(c.fragment), std::string::npos) << problem;
+  }
 }
 
 TEST(BatchLines, StripsCarriageReturnAndByteOrderMark) {
@@ -211,6 +314,13 @@ TEST(CommandLine, RejectsBadInputNamingTheOption) {
       {{"plot", "--size", "100x100"}, "--size: '100x100' is not WIDTHxHEIGHT"},
       {{"plot", "--size", "800"}, "--size: '800' is not WIDTHxHEIGHT"},
       {{"plot", "--wavelengths", "0.5,,0.6"}, "--wavelengths: component 2 ''"},
+      {{"--wavelength", "1e999"}, "--wavelength: '1e999' is out of range for a double"},
+      {{"--ray", "0.3,1e-400,1"}, "component 2 '1e-400' of '0.3,1e-400,1' is out of range"},
+      {{"--ray", "0,0,0"}, "--ray: '0,0,0' is not a direction: it has zero length"},
+      {{"--normal", "nan,0,1"}, "--normal: 'nan,0,1' is not a direction: every component"},
+      {{"--reference", "0,inf,0"}, "--reference: '0,inf,0' is not a direction"},
+      {{"--incidence", "120"}, "--incidence: 120 is outside 0 .. 90 degrees"},
+      {{"sweep", "--over", "azimuth", "--incidence", "-1"}, "--incidence: -1 is outside"},
   };
   for (const BadCommandLine &c : cases) {
     try {
@@ -221,6 +331,32 @@ TEST(CommandLine, RejectsBadInputNamingTheOption) {
           << "message: " << e.what() << "\nexpected: " << c.fragment;
     }
   }
+}
+
+// Directions reach the plug-in as unit vectors: scaled when their length is not one, bit for
+// bit as typed when it is (within 1e-12), and the probe tells which it scaled.
+TEST(CommandLine, MakesDirectionsUnitVectors) {
+  const struct {
+    Vector3 typed, used;
+  } cases[] = {
+      {{0.5, 0, 1}, {0.5 / std::sqrt(1.25), 0, 1 / std::sqrt(1.25)}},
+      {{1e200, 0, 0}, {1, 0, 0}},
+      {{3e-200, -4e-200, 0}, {0.6, -0.8, 0}},
+      {{0.3, 0.2, std::sqrt(0.87)}, {0.3, 0.2, std::sqrt(0.87)}},
+      {{0, 0, 1.0000000000001}, {0, 0, 1.0000000000001}},
+  };
+  for (const auto &c : cases) {
+    const Vector3 used = unitDirection(c.typed);
+    EXPECT_NEAR(used.x, c.used.x, 1e-15) << c.typed.x;
+    EXPECT_NEAR(used.y, c.used.y, 1e-15) << c.typed.x;
+    EXPECT_NEAR(used.z, c.used.z, 1e-15) << c.typed.x;
+    EXPECT_NEAR(std::sqrt(used.x * used.x + used.y * used.y + used.z * used.z), 1.0, 2e-12);
+  }
+  EXPECT_EQ(bits(unitDirection({0.3, 0.2, std::sqrt(0.87)}).z), bits(std::sqrt(0.87)));
+  const std::vector<std::string> notes = directionNotes(parse({"--ray", "0.5,0,1"}));
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find("--ray 0.5,0,1 is not a unit vector"), std::string::npos) << notes[0];
+  EXPECT_TRUE(directionNotes(parse({"--ray", "0.6,0,0.8"})).empty());
 }
 
 TEST(CommandLine, HelpWinsOverOtherProblems) { EXPECT_TRUE(parse({"sweep", "--help"}).help); }

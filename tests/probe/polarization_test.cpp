@@ -59,6 +59,9 @@ TEST(Stokes, DescribesKnownStates) {
       {{1, 1, 0, 0}, 1, 0, 0},      {{1, 0, 1, 0}, 1, 45, 0},     {{1, -1, 0, 0}, 1, 90, 0},
       {{1, 0, -1, 0}, 1, -45, 0},   {{1, 0, 0, 1}, 1, 0, 45},     {{1, 0, 0, -1}, 1, 0, -45},
       {{2, 0.5, 0, 0}, 0.25, 0, 0}, {{1, -1, -0.0, 0}, 1, 90, 0},
+      // Scaled before squaring: no finite state overflows or underflows on the way.
+      {{1e-170, 1e-170, 0, 0}, 1, 0, 0}, {{1e200, 0, 0, 0}, 0, 0, 0},
+      {{1.7e308, 0, 1.7e308, 0}, 1, 45, 0}, {{4e-320, 0, 0, -4e-320}, 1, 0, -45},
   };
   for (const Case &c : cases) {
     const PolarizationState d = describeStokes(c.s);
@@ -71,8 +74,20 @@ TEST(Stokes, DescribesKnownStates) {
 TEST(Stokes, RejectsUnphysicalStates) {
   EXPECT_TRUE(isPhysicalStokes({1, 0.6, 0.8, 0}));
   EXPECT_TRUE(isPhysicalStokes({0, 0, 0, 0}));
+  EXPECT_TRUE(isPhysicalStokes({2e200, 1e200, 0, 0}));
   EXPECT_FALSE(isPhysicalStokes({1, 0.6, 0.8, 0.1}));
   EXPECT_FALSE(isPhysicalStokes({-1, 0, 0, 0}));
+  EXPECT_FALSE(isPhysicalStokes({1e200, 2e200, 0, 0}));  // squares beyond the range of a double
+}
+
+TEST(Stokes, HugeStatesStayFiniteAndADarkBeamHasNoDegree) {
+  const std::array<double, 16> m = idealPolarizer(0);
+  const Stokes out = applyMueller(m.data(), Stokes{1.7e308, 1.7e308, 0, 0});
+  EXPECT_EQ(out[0], 1.7e308);
+  EXPECT_EQ(out[1], 1.7e308);
+  const double dark = describeStokes(Stokes{0, 0, 0, 0}).degreeOfPolarization;
+  EXPECT_TRUE(std::isnan(dark));
+  EXPECT_FALSE(std::signbit(dark));  // printed "nan", not "-nan"
 }
 
 TEST(EigenAxis, IdealPolarizerGivesItsAxisAndFullDiattenuation) {
@@ -159,6 +174,8 @@ TEST_F(PlotHelpers, FindsExecutablesOnThePath) {
   std::filesystem::permissions(tool, std::filesystem::perms::owner_all);
   EXPECT_EQ(findOnPath("gnuplot", "/nonexistent::" + dir_.string()), tool);
   EXPECT_EQ(findOnPath("gnuplot", ""), "");
+  std::filesystem::create_directories(dir_ / "sub" / "gnuplot");  // a directory is no program
+  EXPECT_EQ(findOnPath("gnuplot", (dir_ / "sub").string()), "");
 }
 
 TEST_F(PlotHelpers, ReadsThePngHeader) {
@@ -175,10 +192,22 @@ TEST_F(PlotHelpers, ReadsThePngHeader) {
   EXPECT_FALSE(readPngSize(file("missing.png")));
 }
 
-TEST(PlotScript, QuotesPathsAndHoldsEveryPoint) {
+// User text reaches the script only inside single quotes, where gnuplot reads no escapes:
+// quotes doubled, control characters (which would end the command) shown as escapes, and the
+// output path absolute, as a name starting with '|' would start a shell command.
+TEST(PlotScript, QuotesUserTextSoGnuplotCannotReadCommands) {
   EXPECT_EQ(gnuplotQuoted("it's"), "'it''s'");
+  EXPECT_EQ(gnuplotQuoted("x\nsystem(\"touch PWNED\")\n"), "'x\\nsystem(\"touch PWNED\")\\n'");
+  const std::string cwd = std::filesystem::current_path().string();
+  EXPECT_EQ(gnuplotOutputPath("/charts/o'k.png", "-o"), "'/charts/o''k.png'");
+  EXPECT_EQ(gnuplotOutputPath("|touch PWNED.png", "-o"), "'" + cwd + "/|touch PWNED.png'");
+  for (const char *name : {"keep.txt\n.png", "a\rb.png", "tab\t.png"})
+    EXPECT_THROW(gnuplotOutputPath(name, "-o"), InputError) << name;
+}
+
+TEST(PlotScript, HoldsEveryPoint) {
   PlotData data;
-  data.outputPath = "charts/o'k.png";
+  data.outputPath = "/charts/o'k.png";
   data.title = "t";
   SweepPoint p{};
   p.value = 12.5;
@@ -187,7 +216,7 @@ TEST(PlotScript, QuotesPathsAndHoldsEveryPoint) {
   data.incidenceSweeps = {{0.5, {p, p}}, {0.6, {p}}};
   data.azimuthSweep = {p, p, p};
   const std::string script = buildGnuplotScript(data);
-  EXPECT_NE(script.find("set output 'charts/o''k.png'"), std::string::npos);
+  EXPECT_NE(script.find("set output '/charts/o''k.png'"), std::string::npos);
   EXPECT_NE(script.find("'Rs 0.6 um'"), std::string::npos);
   EXPECT_NE(script.find("12.5,0.25,"), std::string::npos);
   // Two incidence blocks and the azimuth block, each closed.

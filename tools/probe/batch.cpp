@@ -13,6 +13,7 @@
 #include "tools/probe/commands.h"
 #include "tools/probe/errors.h"
 #include "tools/probe/host.h"
+#include "tools/probe/input_text.h"
 #include "tools/probe/numbers.h"
 #include "tools/probe/output_file.h"
 
@@ -41,37 +42,95 @@ std::string_view withoutByteOrderMark(std::string_view line) {
 
 namespace {
 
-std::string columnName(int column) {
+std::string columnName(const BatchLayout &layout, std::size_t column) {
   std::string name = "column " + std::to_string(column);
-  if (column <= kHitColumnCount) name += std::string(" (") + kHitColumnNames[column - 1] + ")";
+  if (column <= layout.names.size()) name += " (" + visible(layout.names[column - 1]) + ")";
   return name;
 }
 
 }  // namespace
 
-std::optional<RowError> parseBatchRow(std::string_view line, double values[kHitColumnCount]) {
-  std::size_t start = 0;
-  for (int c = 1;; ++c) {
-    const std::size_t comma = line.find(',', start);
-    const std::string_view field = line.substr(
-        start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
-    if (c > kHitColumnCount)
-      return RowError{c, columnName(c) + ": extra field '" + std::string(field) + "' (rows have " +
-                             std::to_string(kHitColumnCount) + " fields)"};
-    if (!parseNumber(field, values[c - 1])) {
-      const std::string what = trimBlanks(field).empty()
-                                   ? "empty field"
-                                   : "'" + std::string(field) + "' is not a number";
-      return RowError{c, columnName(c) + ": " + what};
+BatchLayout defaultBatchLayout() {
+  BatchLayout layout;
+  for (std::size_t c = 0; c < kHitColumnCount; ++c) {
+    layout.hitField[c] = c;
+    layout.names.push_back(kHitColumnNames[c]);
+  }
+  return layout;
+}
+
+std::optional<BatchLayout> parseBatchHeader(std::string_view line, std::string &problem) {
+  const std::optional<std::vector<CsvField>> fields = splitCsvLine(line, problem);
+  if (!fields) return std::nullopt;
+  BatchLayout layout;
+  layout.fieldCount = fields->size();
+  std::array<bool, kHitColumnCount> found{};
+  for (std::size_t f = 0; f < fields->size(); ++f) {
+    const std::string &name = (*fields)[f].text;
+    for (std::size_t earlier = 0; earlier < f; ++earlier)
+      if (layout.names[earlier] == name) {
+        problem = "column " + std::to_string(f + 1) + " repeats the name " + inQuotes(name);
+        return std::nullopt;
+      }
+    layout.names.push_back(name);
+    std::size_t c = 0;
+    while (c < kHitColumnCount && name != kHitColumnNames[c]) ++c;
+    if (c == kHitColumnCount) {
+      layout.passedFields.push_back(f);
+    } else {
+      layout.hitField[c] = f;
+      found[c] = true;
     }
-    if (comma == std::string_view::npos) {
-      if (c < kHitColumnCount)
-        return RowError{c + 1, columnName(c + 1) + ": missing (the row has " + std::to_string(c) +
-                                   " fields, rows need " + std::to_string(kHitColumnCount) + ")"};
+  }
+  for (std::size_t c = 0; c < kHitColumnCount; ++c)
+    if (!found[c]) {
+      problem = std::string("the header has no column '") + kHitColumnNames[c] +
+                "'; it must name " + batchHeader() + " (other columns are passed through)";
       return std::nullopt;
     }
-    start = comma + 1;
+  return layout;
+}
+
+std::optional<RowError> parseBatchRow(std::string_view line, const BatchLayout &layout,
+                                      double values[kHitColumnCount], std::string &passed) {
+  std::string problem;
+  const std::optional<std::vector<CsvField>> fields = splitCsvLine(line, problem);
+  if (!fields) return RowError{1, problem};
+  const std::size_t count = fields->size();
+  if (count > layout.fieldCount) {
+    const std::size_t column = layout.fieldCount + 1;
+    return RowError{static_cast<int>(column),
+                    columnName(layout, column) + ": extra field " +
+                        quotedStart((*fields)[column - 1].raw, kQuotedTextLimit) + " (rows have " +
+                        std::to_string(layout.fieldCount) + " fields)"};
   }
+  // Left to right, so the first faulty column is the one named.
+  for (std::size_t f = 0; f < layout.fieldCount; ++f) {
+    if (f >= count)
+      return RowError{static_cast<int>(f + 1),
+                      columnName(layout, f + 1) + ": missing (the row has " +
+                          std::to_string(count) + " fields, rows need " +
+                          std::to_string(layout.fieldCount) + ")"};
+    std::size_t c = 0;
+    while (c < kHitColumnCount && layout.hitField[c] != f) ++c;
+    if (c == kHitColumnCount) continue;
+    const NumberRead read = readNumber((*fields)[f].text, values[c]);
+    if (read != NumberRead::Number)
+      return RowError{static_cast<int>(f + 1),
+                      columnName(layout, f + 1) + ": " + numberFault((*fields)[f].text, read)};
+  }
+  passed.clear();
+  for (std::size_t f : layout.passedFields) {
+    passed += (*fields)[f].raw;
+    passed += ',';
+  }
+  return std::nullopt;
+}
+
+std::optional<RowError> parseBatchRow(std::string_view line, double values[kHitColumnCount]) {
+  static const BatchLayout layout = defaultBatchLayout();
+  std::string passed;
+  return parseBatchRow(line, layout, values, passed);
 }
 
 namespace {
@@ -89,38 +148,48 @@ struct BatchStatistics {
 
 class BatchRunner {
  public:
-  BatchRunner(const PluginLibrary &plugin, OutputTarget &output)
-      : plugin_(plugin), output_(output), chunk_(kChunkRows) {
+  BatchRunner(const PluginLibrary &plugin, OutputTarget &output, const std::string &source)
+      : plugin_(plugin), output_(output), source_(source), chunk_(kChunkRows) {
     // Every record starts from the same sentinels; only the ten hit columns change per row.
     blank_ = makeHitRecord(0.0, Vector3{}, Vector3{}, Vector3{});
   }
 
   // Writes the output's header; called once the input's header has been accepted, so that
   // input that is not a batch at all writes nothing.
-  void begin() {
+  void begin(const BatchLayout &layout) {
     std::string header;
+    for (std::size_t f : layout.passedFields) header += csvName(layout.names[f]) + ",";
     appendHitCsvHeader(header);
     output_.write(header);
   }
 
-  // Takes one parsed row; evaluates and writes when a chunk is full.
-  void add(const double values[kHitColumnCount]) {
-    HitRecord &record = chunk_[filled_++];
-    record = blank_;
-    setHitColumns(record.input, values);
+  // Takes one parsed row, read from line `line`; evaluates and writes when a chunk is full.
+  void add(const double values[kHitColumnCount], const std::string &passed, std::size_t line) {
+    Row &row = chunk_[filled_++];
+    row.record = blank_;
+    setHitColumns(row.record.input, values);
+    row.passed = passed;
+    row.line = line;
     if (filled_ == chunk_.size()) flush();
   }
 
+  // Evaluates the rows taken since the last flush, checks that the plug-in kept the record
+  // contract for each (throwing ToolFailure naming the line when it did not), and writes them.
   void flush() {
     const FnEvaluateCoating evaluate = plugin_.evaluateCoating();
     const Clock::time_point start = Clock::now();
     for (std::size_t i = 0; i < filled_; ++i)
-      evaluate(chunk_[i].input, nullptr, nullptr, nullptr, chunk_[i].output);
+      chunk_[i].result =
+          evaluate(chunk_[i].record.input, nullptr, nullptr, nullptr, chunk_[i].record.output);
     statistics_.pluginTime += Clock::now() - start;
 
     text_.clear();
-    for (std::size_t i = 0; i < filled_; ++i)
-      appendHitCsvRow(text_, chunk_[i].input, chunk_[i].output);
+    for (std::size_t i = 0; i < filled_; ++i) {
+      const Row &row = chunk_[i];
+      requireContract(row.record, row.result, source_ + ":" + std::to_string(row.line));
+      text_ += row.passed;
+      appendHitCsvRow(text_, row.record.input, row.record.output);
+    }
     output_.write(text_);
     statistics_.hits += filled_;
     filled_ = 0;
@@ -129,9 +198,25 @@ class BatchRunner {
   const BatchStatistics &statistics() const { return statistics_; }
 
  private:
+  struct Row {
+    HitRecord record;
+    double result;
+    std::string passed;
+    std::size_t line;
+  };
+
+  // A column name as a CSV field: quoted when it holds a comma, a quote or a blank edge.
+  static std::string csvName(const std::string &name) {
+    if (name.find_first_of(",\"") == std::string::npos && trimBlanks(name) == name) return name;
+    std::string field = "\"";
+    for (char c : name) field += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return field + "\"";
+  }
+
   const PluginLibrary &plugin_;
   OutputTarget &output_;
-  std::vector<HitRecord> chunk_;
+  std::string source_;
+  std::vector<Row> chunk_;
   std::size_t filled_ = 0;
   HitRecord blank_;
   std::string text_;
@@ -154,46 +239,50 @@ void reportTiming(const BatchStatistics &s, Clock::duration total) {
 int runBatch(const ProbeOptions &options) {
   const Clock::time_point start = Clock::now();
   const bool fromStandardInput = options.input == "-";
-  const std::string source = fromStandardInput ? "standard input" : options.input;
+  const std::string source = fromStandardInput ? "standard input" : visible(options.input);
   std::ifstream file;
   if (!fromStandardInput) {
     std::error_code ignored;
     if (std::filesystem::is_directory(options.input, ignored))
-      throw InputError("'" + source + "': is a directory, not a CSV file of ray hits");
+      throw InputError(inQuotes(options.input) + ": is a directory, not a CSV file of ray hits");
     file.open(options.input, std::ios::binary);
-    if (!file) throw InputError("'" + source + "': cannot open: " + std::strerror(errno));
+    if (!file) throw InputError(inQuotes(options.input) + ": cannot open: " + std::strerror(errno));
   }
   std::istream &in = fromStandardInput ? std::cin : file;
   if (fromStandardInput) std::ios::sync_with_stdio(false);
 
   OutputTarget output(options.output, options.force);
   PluginLibrary plugin;
-  openPlugin(plugin, options.pluginPath);
-  BatchRunner runner(plugin, output);
+  requireInitResult(openPlugin(plugin, options.pluginPath));
+  BatchRunner runner(plugin, output, source);
 
-  std::string line;
+  std::string line, passed;
   std::size_t lineNumber = 0;
-  bool headerSeen = false;
+  std::optional<BatchLayout> layout;
   double values[kHitColumnCount];
-  while (std::getline(in, line)) {
+  for (LineRead read; (read = readBoundedLine(in, line)) != LineRead::End;) {
     ++lineNumber;
+    const std::string where = source + ":" + std::to_string(lineNumber) + ": ";
+    if (read == LineRead::TooLong)
+      throw InputError(where + "line longer than " + std::to_string(kMaxLineBytes) +
+                       " bytes, starting " + quotedStart(line, kQuotedTextLimit));
     std::string_view text = withoutLineEnd(line);
-    if (!headerSeen) {
+    if (!layout) {
       text = withoutByteOrderMark(text);
-      if (text != batchHeader())
-        throw InputError(source + ":" + std::to_string(lineNumber) + ": the header must be '" +
-                         batchHeader() + "', found '" + std::string(text) + "'");
-      headerSeen = true;
-      runner.begin();
+      std::string problem;
+      layout = parseBatchHeader(text, problem);
+      if (!layout)
+        throw InputError(where + problem + "; found " + quotedStart(text, 2 * kQuotedTextLimit + 40));
+      runner.begin(*layout);
       continue;
     }
     if (trimBlanks(text).empty()) continue;  // blank lines, e.g. at the end of a file
-    if (const std::optional<RowError> error = parseBatchRow(text, values))
-      throw InputError(source + ":" + std::to_string(lineNumber) + ": " + error->message);
-    runner.add(values);
+    if (const std::optional<RowError> error = parseBatchRow(text, *layout, values, passed))
+      throw InputError(where + error->message);
+    runner.add(values, passed, lineNumber);
   }
-  if (in.bad()) throw ToolFailure("reading '" + source + "' failed");
-  if (!headerSeen)
+  if (in.bad()) throw ToolFailure("reading " + inQuotes(source) + " failed");
+  if (!layout)
     throw InputError(source + ": empty input; the first line must be '" + batchHeader() + "'");
   runner.flush();
   output.commit();

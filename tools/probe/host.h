@@ -24,8 +24,30 @@ inline double evaluateRecord(const PluginLibrary &plugin, HitRecord &record) {
 }
 
 // What the plug-in did to the record that the record contract forbids: host-data elements
-// changed, output elements left unwritten. Empty when it kept the contract.
-std::vector<std::string> contractBreaches(const HitRecord &record);
+// changed, output elements left unwritten, a return value other than 0. Empty when it kept the
+// contract.
+std::vector<std::string> contractBreaches(const HitRecord &record, double evaluateResult = 0.0);
+// What is wrong with fnInitDll's return value; empty when it is 1.
+std::string initResultBreach(double initResult);
+
+// For the commands that evaluate many hits: throws ToolFailure, the message starting with
+// `where` (a line of the input, a point of a sweep), when the record breaks the contract or
+// fnEvaluateCoating did not return 0.
+void requireContract(const HitRecord &record, double evaluateResult, const std::string &where);
+// Throws ToolFailure when fnInitDll did not return 1.
+void requireInitResult(double initResult);
+
+// The table's edges, and what the plug-in does beyond them: a wavelength outside 0.40 .. 0.70 um
+// (or not a number) uses the nearest edge's samples (0.40 for not-a-number), an incidence angle
+// beyond 89 degrees the 89 degree samples, one that is not a number the 0 degree samples.
+constexpr double kTableFirstWavelength = 0.40;
+constexpr double kTableLastWavelength = 0.70;
+constexpr double kTableLastIncidence = 89.0;
+// A warning naming `wavelength` and the samples the plug-in uses instead (saying so when it
+// looks like nanometres); empty when the table covers it.
+std::string wavelengthWarning(double wavelength);
+// The same for the incidence angle a hit comes to; empty within the table.
+std::string incidenceWarning(double incidence);
 
 // The incidence angle and folded azimuth (degrees) of the snapped vectors in the record.
 struct HitAngles {

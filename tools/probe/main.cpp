@@ -8,21 +8,36 @@
 #include "tools/probe/commands.h"
 #include "tools/probe/errors.h"
 #include "tools/probe/options.h"
+#include "tools/probe/process.h"
+
+namespace {
+
+int runCommand(const probe::ProbeOptions &options) {
+  using namespace probe;
+  if (options.help) {
+    std::fputs(usageText(), stdout);
+    return kExitSuccess;
+  }
+  switch (options.command) {
+    case Command::Hit: return runHit(options);
+    case Command::Batch: return runBatch(options);
+    case Command::Sweep: return runSweep(options);
+    case Command::Plot: return runPlot(options);
+  }
+  return kExitFailure;
+}
+
+}  // namespace
 
 int main(int argc, char **argv) {
   using namespace probe;
+  prepareProcess();
   try {
-    const ProbeOptions options = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
-    if (options.help) {
-      std::fputs(usageText(), stdout);
-      return kExitSuccess;
-    }
-    switch (options.command) {
-      case Command::Hit: return runHit(options);
-      case Command::Batch: return runBatch(options);
-      case Command::Sweep: return runSweep(options);
-      case Command::Plot: return runPlot(options);
-    }
+    const int status =
+        runCommand(parseCommandLine(std::vector<std::string>(argv + 1, argv + argc)));
+    // Whatever a command printed must have arrived for its status to stand.
+    finishStandardOutput();
+    return status;
   } catch (const InputError &error) {
     std::fprintf(stderr, "surf-probe: %s\n(surf-probe --help shows the usage)\n", error.what());
     return kExitBadInput;
@@ -33,5 +48,4 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "surf-probe: %s\n", error.what());
     return kExitFailure;
   }
-  return kExitFailure;
 }

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <system_error>
 
+#include "tools/probe/input_text.h"
+
 namespace probe {
 
 std::string_view trimBlanks(std::string_view text) {
@@ -12,18 +14,33 @@ std::string_view trimBlanks(std::string_view text) {
   return text;
 }
 
-bool parseNumber(std::string_view text, double &value) {
+NumberRead readNumber(std::string_view text, double &value) {
   text = trimBlanks(text);
+  if (text.empty()) return NumberRead::Empty;
   // from_chars takes a leading minus but not a plus; a plus is accepted once, in front of a
   // digit, point or letter (so "+-1" and "++1" stay errors).
-  if (!text.empty() && text.front() == '+') {
+  if (text.front() == '+') {
     text.remove_prefix(1);
-    if (text.empty() || text.front() == '+' || text.front() == '-') return false;
+    if (text.empty() || text.front() == '+' || text.front() == '-') return NumberRead::NotANumber;
   }
-  if (text.empty()) return false;
   const char *end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value, std::chars_format::general);
-  return error == std::errc() && stop == end;
+  if (stop != end) return NumberRead::NotANumber;
+  if (error == std::errc::result_out_of_range) return NumberRead::OutOfRange;
+  return error == std::errc() ? NumberRead::Number : NumberRead::NotANumber;
+}
+
+bool parseNumber(std::string_view text, double &value) {
+  return readNumber(text, value) == NumberRead::Number;
+}
+
+std::string numberFault(std::string_view text, NumberRead what) {
+  switch (what) {
+    case NumberRead::Empty: return "empty field";
+    case NumberRead::OutOfRange:
+      return quotedStart(text, kQuotedTextLimit) + " is out of range for a double";
+    default: return quotedStart(text, kQuotedTextLimit) + " is not a number";
+  }
 }
 
 std::vector<std::string_view> splitFields(std::string_view text) {

@@ -21,6 +21,15 @@ std::string_view trimBlanks(std::string_view text);
 // beyond the range of a double.
 bool parseNumber(std::string_view text, double &value);
 
+// parseNumber, telling why a text is refused: nothing but blanks, not a number at all, or a
+// number whose magnitude a double cannot hold (above 1.8e308, or so small that it would round
+// to zero, below 2.5e-324).
+enum class NumberRead { Number, Empty, NotANumber, OutOfRange };
+NumberRead readNumber(std::string_view text, double &value);
+// What is wrong with `text`, for a message: "empty field", "'1e999' is out of range for a
+// double", "'0.3x' is not a number" (the text shown with invisible characters made visible).
+std::string numberFault(std::string_view text, NumberRead what);
+
 // Splits `text` at every comma; "a,,b" gives three fields, "" gives one empty field.
 std::vector<std::string_view> splitFields(std::string_view text);
 

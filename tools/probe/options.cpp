@@ -1,11 +1,13 @@
 #include "tools/probe/options.h"
 
 #include <cmath>
+#include <algorithm>
 #include <cstdlib>
 #include <string_view>
 
 #include "geometry/units.h"
 #include "tools/probe/errors.h"
+#include "tools/probe/input_text.h"
 #include "tools/probe/numbers.h"
 
 namespace probe {
@@ -57,19 +59,37 @@ const char *commandName(Command command) {
 
 double numberValue(const std::string &option, const std::string &text) {
   double value;
-  if (!parseNumber(text, value)) fail(option, "'" + text + "' is not a number");
+  const NumberRead read = readNumber(text, value);
+  if (read != NumberRead::Number) fail(option, numberFault(text, read));
   return value;
 }
 
 double finiteValue(const std::string &option, const std::string &text) {
   const double value = numberValue(option, text);
-  if (!std::isfinite(value)) fail(option, "'" + text + "' is not a finite number");
+  if (!std::isfinite(value)) fail(option, inQuotes(text) + " is not a finite number");
   return value;
 }
 
+// An incidence angle a ray on the +z normal can have: beyond 90 degrees it would come from
+// behind the surface, and its angle would fold back below 90.
+double incidenceValue(const std::string &option, const std::string &text) {
+  const double value = finiteValue(option, text);
+  if (!(value >= kMinIncidence && value <= kMaxIncidence))
+    fail(option, formatShortest(value) + " is outside " + formatShortest(kMinIncidence) + " .. " +
+                     formatShortest(kMaxIncidence) + " degrees");
+  return value;
+}
+
+// A direction: three finite numbers, not all zero. Its length is left as typed here;
+// unitDirection() makes it a unit vector before the call.
 Vector3 vectorValue(const std::string &option, const std::string &text) {
   const std::vector<double> v = parseNumberList(option, text, 3);
-  return Vector3{v[0], v[1], v[2]};
+  const Vector3 direction{v[0], v[1], v[2]};
+  if (!std::isfinite(v[0]) || !std::isfinite(v[1]) || !std::isfinite(v[2]))
+    fail(option, inQuotes(text) + " is not a direction: every component must be finite");
+  if (v[0] == 0.0 && v[1] == 0.0 && v[2] == 0.0)
+    fail(option, inQuotes(text) + " is not a direction: it has zero length");
+  return direction;
 }
 
 Stokes stokesValue(const std::string &option, const std::string &text) {
@@ -132,7 +152,7 @@ const OptionSpec kOptions[] = {
      }},
     {"--incidence", nullptr, true, kHit | kSweep | kPlot,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
-       o.incidence = finiteValue(n, v);
+       o.incidence = incidenceValue(n, v);
      }},
     {"--azimuth", nullptr, true, kHit | kSweep | kPlot,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
@@ -246,24 +266,56 @@ std::vector<double> parseNumberList(const std::string &option, const std::string
   std::vector<double> values;
   for (std::size_t i = 0; i < fields.size(); ++i) {
     double value;
-    if (!parseNumber(fields[i], value))
-      fail(option, "component " + std::to_string(i + 1) + " '" + std::string(fields[i]) + "' of '" +
-                       text + "' is not a number");
+    const NumberRead read = readNumber(fields[i], value);
+    if (read != NumberRead::Number)
+      fail(option, "component " + std::to_string(i + 1) + " " + inQuotes(fields[i]) + " of " +
+                       inQuotes(text) +
+                       (read == NumberRead::OutOfRange ? " is out of range for a double"
+                                                       : " is not a number"));
     values.push_back(value);
   }
   return values;
 }
 
+Vector3 unitDirection(const Vector3 &v) {
+  // Scaled by the largest component first, so no finite vector overflows or underflows.
+  const double scale = std::max({std::fabs(v.x), std::fabs(v.y), std::fabs(v.z)});
+  if (!(scale > 0.0) || !std::isfinite(scale)) return v;
+  const Vector3 s{v.x / scale, v.y / scale, v.z / scale};
+  const double norm = std::sqrt(s.x * s.x + s.y * s.y + s.z * s.z);
+  if (std::fabs(norm * scale - 1.0) <= kUnitLengthTolerance) return v;
+  return Vector3{s.x / norm, s.y / norm, s.z / norm};
+}
+
 Vector3 resolvedRay(const ProbeOptions &options) {
-  if (options.ray) return *options.ray;
+  if (options.ray) return unitDirection(*options.ray);
   if (options.incidence || options.azimuth)
     return rayFromAngles(options.incidence.value_or(defaultIncidence()),
                          options.azimuth.value_or(defaultAzimuth()));
   return defaultRay();
 }
 
+Vector3 resolvedReference(const ProbeOptions &options) {
+  return unitDirection(options.reference);
+}
+
 Vector3 resolvedNormal(const ProbeOptions &options) {
-  return options.normal.value_or(kDefaultNormal);
+  return unitDirection(options.normal.value_or(kDefaultNormal));
+}
+
+std::vector<std::string> directionNotes(const ProbeOptions &options) {
+  std::vector<std::string> notes;
+  const auto note = [&notes](const char *option, const Vector3 &typed, const Vector3 &used) {
+    if (typed.x == used.x && typed.y == used.y && typed.z == used.z) return;
+    notes.push_back(std::string(option) + " " + formatShortest(typed.x) + "," +
+                    formatShortest(typed.y) + "," + formatShortest(typed.z) +
+                    " is not a unit vector; the plug-in is given " + formatShortest(used.x) +
+                    ", " + formatShortest(used.y) + ", " + formatShortest(used.z));
+  };
+  if (options.ray) note("--ray", *options.ray, resolvedRay(options));
+  note("--reference", options.reference, resolvedReference(options));
+  if (options.normal) note("--normal", *options.normal, resolvedNormal(options));
+  return notes;
 }
 
 namespace {
@@ -345,13 +397,15 @@ const char *usageText() {
                                              eigen-axes against azimuth (needs gnuplot)
 
 The hit (all commands but batch):
-  --wavelength UM        wavelength in micrometres (default 0.555)
+  --wavelength UM        wavelength in micrometres (default 0.555; the table covers 0.40..0.70)
   --ray X,Y,Z            propagation direction (default 0.3,0.2,sqrt(0.87))
-  --incidence DEG        instead of --ray: the ray at this incidence angle ...
+  --incidence DEG        instead of --ray: the ray at this incidence angle (0..90) ...
   --azimuth DEG          ... and azimuth on a +z normal: (sin t cos a, sin t sin a, cos t);
                          the one not given keeps the default ray's value
   --reference X,Y,Z      reference direction (default 1,0,0)
   --normal X,Y,Z         surface normal (default 0,0,1)
+                         (directions that are not unit vectors are scaled to length 1, and
+                         the probe says so; a zero or non-finite direction is refused)
   --stokes S0,S1,S2,S3   also show what both Mueller matrices make of this input state
   --format table|csv     single hit: readable table (default) or one CSV header and row
 

@@ -33,7 +33,7 @@ struct ProbeOptions {
 
   // The hit (or the fixed part of a sweep).
   double wavelength = kDefaultWavelength;
-  std::optional<Vector3> ray;
+  std::optional<Vector3> ray;       // as typed; resolvedRay() is what the plug-in gets
   std::optional<double> incidence;  // degrees; with azimuth, builds the ray on a +z normal
   std::optional<double> azimuth;    // degrees
   Vector3 reference = kDefaultReference;
@@ -62,10 +62,26 @@ struct ProbeOptions {
 // is wrong with it.
 ProbeOptions parseCommandLine(const std::vector<std::string> &args);
 
-// The ray of the hit: --ray, or the one --incidence/--azimuth build on the +z normal, or the
-// worked example's.
+// The incidence angles --incidence and sweeps accept, in degrees.
+constexpr double kMinIncidence = 0.0;
+constexpr double kMaxIncidence = 90.0;
+
+// `v` scaled to unit length, as a host hands the plug-in its directions; `v` itself when its
+// length is already one to within kUnitLengthTolerance (so typed unit vectors reach the
+// plug-in bit for bit), or when it is zero or not finite.
+constexpr double kUnitLengthTolerance = 1e-12;
+Vector3 unitDirection(const Vector3 &v);
+
+// The directions of the hit as the plug-in is given them: --ray (made a unit vector), or the
+// one --incidence/--azimuth build on the +z normal, or the worked example's; --reference and
+// --normal made unit vectors.
 Vector3 resolvedRay(const ProbeOptions &options);
+Vector3 resolvedReference(const ProbeOptions &options);
 Vector3 resolvedNormal(const ProbeOptions &options);
+
+// One line for each direction of the command line that was scaled to unit length, saying what
+// was typed and what the plug-in is given.
+std::vector<std::string> directionNotes(const ProbeOptions &options);
 
 // The ray at incidence angle `incidence` and azimuth `azimuth` (degrees) on a +z normal:
 // (sin t cos a, sin t sin a, cos t).

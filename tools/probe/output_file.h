@@ -9,12 +9,17 @@
 namespace probe {
 
 // Results are written to a temporary file beside `path` and renamed over it by commit(), so a
-// run that stops half-way leaves the user's file as it was. Without `force` an existing file
-// is never replaced.
+// run that stops half-way leaves the user's file as it was; the temporary file is removed when
+// the run fails, and by the signal handler of process.h when a signal ends it. Without `force`
+// an existing file is never replaced. With `force` only a regular file is (never a link, a
+// directory, a FIFO or a device), and the new file keeps its permission bits and owner. While
+// it is being written the temporary file is readable by its owner only; a new file gets the
+// usual permissions (0666 less the umask) when it is put in place.
 class OutputTarget {
  public:
   // `path` empty: standard output (nothing to commit). Throws InputError when `path` exists
-  // and `force` is false, ToolFailure when the temporary file cannot be created.
+  // and `force` is false, or it is not a regular file; ToolFailure when the temporary file
+  // cannot be created.
   OutputTarget(const std::string &path, bool force);
   OutputTarget(const OutputTarget &) = delete;
   OutputTarget &operator=(const OutputTarget &) = delete;

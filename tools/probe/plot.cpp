@@ -8,57 +8,22 @@
 
 #include "tools/probe/commands.h"
 #include "tools/probe/errors.h"
+#include "tools/probe/gnuplot.h"
+#include "tools/probe/host.h"
+#include "tools/probe/input_text.h"
 #include "tools/probe/numbers.h"
 #include "tools/probe/output_file.h"
-
-#if defined(_WIN32)
-#define SURF_PROBE_POPEN _popen
-#define SURF_PROBE_PCLOSE _pclose
-#else
-#include <unistd.h>
-#define SURF_PROBE_POPEN popen
-#define SURF_PROBE_PCLOSE pclose
-#endif
+#include "tools/probe/report.h"
 
 namespace probe {
 
-const char *const kGnuplotPackage = "gnuplot-nox";
-
 namespace {
-
-#if defined(_WIN32)
-constexpr char kPathListSeparator = ';';
-constexpr const char *kExecutableSuffix = ".exe";
-#else
-constexpr char kPathListSeparator = ':';
-constexpr const char *kExecutableSuffix = "";
-#endif
 
 constexpr const char *kDefaultPlotFile = "surf-probe-plot.png";
 // The incidence sweep starts just off the normal: a ray exactly along it has no plane of
 // incidence and gets azimuth 0, whatever azimuth the rest of the sweep is drawn at.
 constexpr SweepRange kPlotIncidenceRange{0.5, 89.0, 0.5};
 constexpr SweepRange kPlotAzimuthRange{0.0, 360.0, 2.0};
-
-bool isExecutableFile(const std::string &path) {
-#if defined(_WIN32)
-  std::ifstream file(path);
-  return static_cast<bool>(file);
-#else
-  return access(path.c_str(), X_OK) == 0;
-#endif
-}
-
-// A command-line word for the shell popen runs.
-std::string shellQuoted(const std::string &word) {
-#if defined(_WIN32)
-  return "\"" + word + "\"";
-#else
-  std::string quoted = "'";
-  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-#endif
-}
 
 std::string number(double value) { return formatShortest(value); }
 
@@ -72,22 +37,6 @@ std::string titleNumber(double value) {
 std::string fileNameOf(const std::string &path) {
   const std::size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string gnuplotExecutable(const ProbeOptions &options) {
-  if (!options.gnuplot.empty()) {
-    if (!isExecutableFile(options.gnuplot))
-      throw InputError("--gnuplot '" + options.gnuplot + "': not an executable file");
-    return options.gnuplot;
-  }
-  const char *path = std::getenv("PATH");
-  const std::string found = findOnPath("gnuplot", path ? path : "");
-  if (found.empty())
-    throw ToolFailure(
-        std::string("plot needs gnuplot, which is not on PATH; install the package ") +
-        kGnuplotPackage + " (apt-get install " + kGnuplotPackage +
-        ") or name the program with --gnuplot PATH");
-  return found;
 }
 
 // Incidence sweeps (one per wavelength) at the fixed azimuth, and one azimuth sweep.
@@ -127,32 +76,11 @@ void appendDataBlock(std::string &script, const std::string &name,
 
 }  // namespace
 
-std::string findOnPath(const std::string &program, const std::string &searchPath) {
-  std::size_t start = 0;
-  while (start <= searchPath.size()) {
-    std::size_t end = searchPath.find(kPathListSeparator, start);
-    if (end == std::string::npos) end = searchPath.size();
-    const std::string directory = searchPath.substr(start, end - start);
-    if (!directory.empty()) {
-      const std::string candidate = directory + "/" + program + kExecutableSuffix;
-      if (isExecutableFile(candidate)) return candidate;
-    }
-    start = end + 1;
-  }
-  return std::string();
-}
-
-std::string gnuplotQuoted(const std::string &text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("''") : std::string(1, c);
-  return quoted + "'";
-}
-
 std::string buildGnuplotScript(const PlotData &data) {
   std::string s;
   s += "set terminal pngcairo size " + std::to_string(data.width) + "," +
        std::to_string(data.height) + " font 'sans,10'\n";
-  s += "set output " + gnuplotQuoted(data.outputPath) + "\n";
+  s += "set output " + gnuplotOutputPath(data.outputPath, "-o") + "\n";
   s += "set datafile separator ','\n";
   for (std::size_t i = 0; i < data.incidenceSweeps.size(); ++i)
     appendDataBlock(s, "incidence" + std::to_string(i), data.incidenceSweeps[i].second, false);
@@ -223,34 +151,33 @@ bool endsWithPng(const std::string &path) {
 }  // namespace
 
 int runPlot(const ProbeOptions &options) {
-  const std::string gnuplot = gnuplotExecutable(options);
   const std::string target = options.output.empty() ? kDefaultPlotFile : options.output;
   // gnuplot draws PNG here; a chart named otherwise would be a PNG in disguise.
   if (!endsWithPng(target))
-    throw InputError("-o '" + target + "': charts are drawn as PNG; name the file *.png");
+    throw InputError("-o " + inQuotes(target) + ": charts are drawn as PNG; name the file *.png");
+  gnuplotOutputPath(temporaryPathFor(target), "-o");  // refuses a name gnuplot cannot be given
+  const std::string gnuplot = gnuplotProgram(options.gnuplot);
   OutputTarget output(target, options.force);
   PluginLibrary plugin;
-  openPlugin(plugin, options.pluginPath);
+  requireInitResult(openPlugin(plugin, options.pluginPath));
+  printDirectionNotes(options);
+  std::vector<double> wavelengths = options.plotWavelengths;
+  wavelengths.push_back(options.wavelength);
+  for (double wavelength : wavelengths)
+    if (const std::string warning = wavelengthWarning(wavelength); !warning.empty())
+      std::fprintf(stderr, "surf-probe: warning: %s\n", warning.c_str());
 
   PlotData data = evaluatePlotData(plugin, options);
   data.outputPath = output.handOver();
   // The file name only: the chart is often shared, the directory means nothing elsewhere.
   data.title = "Coating plug-in " + fileNameOf(plugin.path());
-  const std::string script = buildGnuplotScript(data);
-
-  std::FILE *pipe = SURF_PROBE_POPEN(shellQuoted(gnuplot).c_str(), "w");
-  if (pipe == nullptr) throw ToolFailure("cannot start '" + gnuplot + "'");
-  const bool written = std::fwrite(script.data(), 1, script.size(), pipe) == script.size();
-  const int status = SURF_PROBE_PCLOSE(pipe);
-  if (!written || status != 0)
-    throw ToolFailure("'" + gnuplot + "' failed to draw the chart (status " +
-                      std::to_string(status) + ")");
+  runGnuplot(gnuplot, buildGnuplotScript(data));
   const std::optional<PngSize> size = readPngSize(data.outputPath);
   if (!size || size->width != unsigned(data.width) || size->height != unsigned(data.height))
-    throw ToolFailure("'" + gnuplot + "' did not write a " + std::to_string(data.width) + "x" +
+    throw ToolFailure(inQuotes(gnuplot) + " did not write a " + std::to_string(data.width) + "x" +
                       std::to_string(data.height) + " PNG");
   output.commit();
-  std::fprintf(stderr, "surf-probe: wrote %s\n", target.c_str());
+  std::fprintf(stderr, "surf-probe: wrote %s\n", visible(target).c_str());
   return 0;
 }
 

@@ -6,17 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "tools/probe/gnuplot.h"
 #include "tools/probe/sweep.h"
 
 namespace probe {
-
-// The Debian package that provides a gnuplot without X11, named in the message when gnuplot
-// is missing.
-extern const char *const kGnuplotPackage;
-
-// The first executable file called `program` (program.exe on Windows) in the directories of
-// `searchPath` (a PATH value), or empty.
-std::string findOnPath(const std::string &program, const std::string &searchPath);
 
 struct PlotData {
   int width = 1200, height = 900;
@@ -34,9 +27,6 @@ struct PlotData {
 // incidence angle for each wavelength, and the reflection and transmission eigen-axis angles
 // against the (unfolded) azimuth.
 std::string buildGnuplotScript(const PlotData &data);
-
-// A string in gnuplot's single quotes (a quote inside is doubled).
-std::string gnuplotQuoted(const std::string &text);
 
 // Width and height from the IHDR chunk of a PNG file; nullopt if the file is not a PNG.
 struct PngSize {

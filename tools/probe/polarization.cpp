@@ -1,6 +1,8 @@
 #include "tools/probe/polarization.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "geometry/units.h"
 
@@ -15,27 +17,50 @@ double halfAtan2Degrees(double y, double x) {
   return half <= -90.0 ? half + 180.0 : half;
 }
 
+// The power of two that brings the largest component of `s` into [0.5, 1), and `s` divided by
+// it: an exact scaling, so the squares and sums below neither overflow nor underflow for any
+// finite state, and a state of ordinary size gives the same bits as unscaled arithmetic.
+int scaleExponent(const Stokes &s) {
+  const double largest =
+      std::max({std::fabs(s[0]), std::fabs(s[1]), std::fabs(s[2]), std::fabs(s[3])});
+  if (!(largest > 0.0) || !std::isfinite(largest)) return 0;
+  int exponent;
+  std::frexp(largest, &exponent);
+  return exponent;
+}
+
+Stokes scaled(const Stokes &s, int exponent) {
+  return Stokes{std::ldexp(s[0], exponent), std::ldexp(s[1], exponent),
+                std::ldexp(s[2], exponent), std::ldexp(s[3], exponent)};
+}
+
 }  // namespace
 
 Stokes applyMueller(const double *m, const Stokes &s) {
+  const int exponent = scaleExponent(s);
+  const Stokes unit = scaled(s, -exponent);
   Stokes out;
   for (int i = 0; i < 4; ++i) {
     const double *row = m + 4 * i;
-    out[i] = row[0] * s[0] + row[1] * s[1] + row[2] * s[2] + row[3] * s[3];
+    out[i] = row[0] * unit[0] + row[1] * unit[1] + row[2] * unit[2] + row[3] * unit[3];
   }
-  return out;
+  return scaled(out, exponent);
 }
 
-bool isPhysicalStokes(const Stokes &s) {
+bool isPhysicalStokes(const Stokes &input) {
+  const Stokes s = scaled(input, -scaleExponent(input));
   const double polarizedSquared = s[1] * s[1] + s[2] * s[2] + s[3] * s[3];
   return s[0] >= 0.0 && polarizedSquared <= s[0] * s[0] * (1.0 + kStokesSlack);
 }
 
-PolarizationState describeStokes(const Stokes &s) {
+PolarizationState describeStokes(const Stokes &input) {
+  const Stokes s = scaled(input, -scaleExponent(input));
   const double polarized = std::sqrt(s[1] * s[1] + s[2] * s[2] + s[3] * s[3]);
   PolarizationState state;
-  state.intensity = s[0];
-  state.degreeOfPolarization = polarized / s[0];
+  state.intensity = input[0];
+  // A dark beam has no degree of polarization: a quiet not-a-number of positive sign.
+  state.degreeOfPolarization =
+      s[0] > 0.0 ? polarized / s[0] : std::numeric_limits<double>::quiet_NaN();
   state.orientation = halfAtan2Degrees(s[2], s[1]);
   state.ellipticity = polarized > 0.0 ? 0.5 * std::asin(s[3] / polarized) * surf::kRadToDeg : 0.0;
   return state;

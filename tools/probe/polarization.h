@@ -13,7 +13,9 @@ namespace probe {
 
 using Stokes = std::array<double, 4>;
 
-// m * s.
+// m * s. The state is scaled by a power of two around the product, so no finite state
+// overflows or underflows on the way (and a state of ordinary size gives the bits of the plain
+// product).
 Stokes applyMueller(const double *m, const Stokes &s);
 
 // True when s could be a real beam: I >= 0 and Q^2 + U^2 + V^2 <= I^2 (with a relative slack
@@ -23,7 +25,8 @@ bool isPhysicalStokes(const Stokes &s);
 
 struct PolarizationState {
   double intensity;             // I
-  double degreeOfPolarization;  // sqrt(Q^2 + U^2 + V^2) / I; not-a-number for a dark beam
+  double degreeOfPolarization;  // sqrt(Q^2 + U^2 + V^2) / I, computed on the state scaled by a
+                                // power of two; a quiet (positive) not-a-number for a dark beam
   double orientation;           // psi = atan2(U, Q) / 2: major axis of the polarization ellipse
   double ellipticity;           // chi = asin(V / sqrt(Q^2 + U^2 + V^2)) / 2, positive for V > 0;
                                 // 0 when the beam has no polarized part

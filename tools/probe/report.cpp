@@ -1,5 +1,6 @@
 #include "tools/probe/report.h"
 
+#include <cmath>
 #include <cstdio>
 
 #include "tools/probe/numbers.h"
@@ -47,7 +48,10 @@ void appendStokesLines(std::string &out, const char *beam, const Stokes &s) {
   out += label(std::string(beam) + " Stokes") + formatShortest(s[0]) + ", " + formatShortest(s[1]) +
          ", " + formatShortest(s[2]) + ", " + formatShortest(s[3]) + "\n";
   out += label("  intensity") + formatShortest(state.intensity) + "\n";
-  out += label("  polarization degree") + fixed(state.degreeOfPolarization, 10) + "\n";
+  out += label("  polarization degree") +
+         (std::isnan(state.degreeOfPolarization) ? std::string("undefined (no light)")
+                                                 : fixed(state.degreeOfPolarization, 10)) +
+         "\n";
   out += label("  orientation") + fixed(state.orientation, 10) + " deg\n";
   out += label("  ellipticity") + fixed(state.ellipticity, 10) + " deg\n";
 }
@@ -129,6 +133,11 @@ std::string formatHitCsv(const HitRecord &record, const HitAngles &angles,
     appendStokesCsvRow(row, applyBoth(record, *stokes));
   }
   return header + "\n" + row + "\n";
+}
+
+void printDirectionNotes(const ProbeOptions &options) {
+  for (const std::string &note : directionNotes(options))
+    std::fprintf(stderr, "surf-probe: note: %s\n", note.c_str());
 }
 
 }  // namespace probe

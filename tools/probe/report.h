@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tools/probe/host.h"
+#include "tools/probe/options.h"
 #include "tools/probe/polarization.h"
 
 namespace probe {
@@ -32,6 +33,9 @@ void appendStokesCsvRow(std::string &out, const StokesResult &result);
 // azimuthAngle, then the Stokes columns when `stokes` is given. One header line, one row.
 std::string formatHitCsv(const HitRecord &record, const HitAngles &angles,
                          const std::optional<Stokes> &stokes);
+
+// The notes of directionNotes(), on standard error.
+void printDirectionNotes(const ProbeOptions &options);
 
 }  // namespace probe
 

@@ -2,6 +2,7 @@
 #include "tools/probe/sweep.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "tools/probe/commands.h"
 #include "tools/probe/errors.h"
@@ -52,7 +53,8 @@ SweepRange resolvedRange(const ProbeOptions &options) {
                          options.step.value_or(defaults.step)};
   // A ray built at more than 90 degrees of incidence comes from behind the surface: its
   // incidence angle would fold back below 90 and the sweep's axis would lie.
-  if (quantity == SweepQuantity::Incidence && !(range.from >= 0.0 && range.to <= 90.0))
+  if (quantity == SweepQuantity::Incidence &&
+      !(range.from >= kMinIncidence && range.to <= kMaxIncidence))
     throw InputError("--from/--to: an incidence sweep runs within 0 .. 90 degrees, got " +
                      formatShortest(range.from) + " .. " + formatShortest(range.to));
   return range;
@@ -95,8 +97,9 @@ SweepPoint evaluateSweepPoint(const PluginLibrary &plugin, const ProbeOptions &o
   }
   SweepPoint point;
   point.value = value;
-  point.record = makeHitRecord(wavelength, ray, options.reference, normal);
-  evaluateRecord(plugin, point.record);
+  point.record = makeHitRecord(wavelength, ray, resolvedReference(options), normal);
+  requireContract(point.record, evaluateRecord(plugin, point.record),
+                  std::string("at ") + quantityName(quantity) + " " + formatShortest(value));
   point.angles = snappedAngles(point.record);
   point.reflection = recoverEigenAxis(reflectionMueller(point.record));
   point.transmission = recoverEigenAxis(transmissionMueller(point.record));
@@ -139,17 +142,41 @@ void appendSweepCsvRow(std::string &out, const SweepPoint &point,
   out += '\n';
 }
 
+void SweepEdgeWarnings::note(const SweepPoint &point) {
+  ++points_;
+  const std::string wavelength = wavelengthWarning(point.record.input[kInWavelength]);
+  const std::string incidence = incidenceWarning(point.angles.incidence);
+  if (!wavelength.empty() && wavelengthCount_++ == 0) firstWavelength_ = wavelength;
+  if (!incidence.empty() && incidenceCount_++ == 0) firstIncidence_ = incidence;
+}
+
+std::vector<std::string> SweepEdgeWarnings::warnings() const {
+  std::vector<std::string> lines;
+  const auto add = [&](std::size_t count, const std::string &first) {
+    if (count == 0) return;
+    lines.push_back(std::to_string(count) + " of " + std::to_string(points_) +
+                    " points lie outside the table; the first: " + first);
+  };
+  add(wavelengthCount_, firstWavelength_);
+  add(incidenceCount_, firstIncidence_);
+  return lines;
+}
+
 int runSweep(const ProbeOptions &options) {
   const SweepQuantity quantity = *options.over;
   const std::vector<double> values = sweepValues(resolvedRange(options));
   OutputTarget output(options.output, options.force);
   PluginLibrary plugin;
-  openPlugin(plugin, options.pluginPath);
+  requireInitResult(openPlugin(plugin, options.pluginPath));
+  printDirectionNotes(options);
 
   output.write(sweepCsvHeader(quantity, options.stokes.has_value()));
   std::string text;
+  SweepEdgeWarnings edges;
   for (double value : values) {
-    appendSweepCsvRow(text, evaluateSweepPoint(plugin, options, quantity, value), options.stokes);
+    const SweepPoint point = evaluateSweepPoint(plugin, options, quantity, value);
+    edges.note(point);
+    appendSweepCsvRow(text, point, options.stokes);
     if (text.size() > (1u << 16)) {
       output.write(text);
       text.clear();
@@ -157,6 +184,8 @@ int runSweep(const ProbeOptions &options) {
   }
   output.write(text);
   output.commit();
+  for (const std::string &warning : edges.warnings())
+    std::fprintf(stderr, "surf-probe: warning: %s\n", warning.c_str());
   return 0;
 }
 

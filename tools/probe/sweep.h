@@ -37,9 +37,22 @@ struct SweepPoint {
 };
 
 // Evaluates the hit that `options` describe with `quantity` set to `value`. For an angle sweep
-// the ray is built on the +z normal from the swept angle and the fixed other one.
+// the ray is built on the +z normal from the swept angle and the fixed other one. Throws
+// ToolFailure naming the point when the plug-in breaks the record contract.
 SweepPoint evaluateSweepPoint(const PluginLibrary &plugin, const ProbeOptions &options,
                               SweepQuantity quantity, double value);
+
+// Counts the points of a sweep that lie beyond the table's edges (see host.h) and words one
+// warning for each kind, naming the first such point.
+class SweepEdgeWarnings {
+ public:
+  void note(const SweepPoint &point);
+  std::vector<std::string> warnings() const;
+
+ private:
+  std::size_t points_ = 0, wavelengthCount_ = 0, incidenceCount_ = 0;
+  std::string firstWavelength_, firstIncidence_;
+};
 
 // The sweep CSV: the swept quantity, incidenceAngle, azimuthAngle, the reflectances,
 // transmittances and absorptances, the eigen-axes and diattenuations, then the Stokes

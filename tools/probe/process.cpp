@@ -1,0 +1,110 @@
+#include "tools/probe/process.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/probe/errors.h"
+
+#if defined(_WIN32)
+#include <io.h>
+#else
+#include <fcntl.h>
+#include <unistd.h>
+#endif
+
+namespace probe {
+
+namespace {
+
+// The registered temporary files, in storage a signal handler may read: fixed arrays, a slot
+// marked used only once its path is complete.
+char temporaryPaths[kMaxTemporaryFiles][kMaxTemporaryPath];
+volatile std::sig_atomic_t slotUsed[kMaxTemporaryFiles];
+
+const int kCleanUpSignals[] = {
+    SIGINT, SIGTERM, SIGSEGV, SIGFPE, SIGILL, SIGABRT,
+#if !defined(_WIN32)
+    SIGHUP, SIGBUS,
+#endif
+};
+
+// Removes what a run left half-written, then lets the signal do what it would have done. Only
+// async-signal-safe calls: unlink, write, signal, raise.
+extern "C" void removeTemporaryFilesAndStop(int signalNumber) {
+  for (int i = 0; i < kMaxTemporaryFiles; ++i)
+    if (slotUsed[i]) {
+#if defined(_WIN32)
+      _unlink(temporaryPaths[i]);
+#else
+      unlink(temporaryPaths[i]);
+#endif
+    }
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
+#if !defined(_WIN32)
+// A standard stream the caller closed is reopened on the null device, read-only: writing to it
+// then fails with EBADF, as writing to the closed stream would, and the descriptor cannot be
+// handed to a file the probe opens (which would then receive the probe's standard output).
+void occupyClosedStandardStreams() {
+  for (int fd = 0; fd <= 2; ++fd)
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF) {
+      const int opened = open("/dev/null", O_RDONLY);
+      if (opened != fd && opened >= 0) close(opened);  // the lowest free descriptor is fd
+    }
+}
+
+// A plug-in that overruns the stack must still reach the handler: it runs on a stack of its own.
+alignas(16) char handlerStack[64 * 1024];
+#endif
+
+}  // namespace
+
+void prepareProcess() {
+#if defined(_WIN32)
+  for (int signalNumber : kCleanUpSignals) std::signal(signalNumber, removeTemporaryFilesAndStop);
+#else
+  occupyClosedStandardStreams();
+  std::signal(SIGPIPE, SIG_IGN);
+  stack_t stack{};
+  stack.ss_sp = handlerStack;
+  stack.ss_size = sizeof handlerStack;
+  sigaltstack(&stack, nullptr);
+  struct sigaction action {};
+  action.sa_handler = removeTemporaryFilesAndStop;
+  action.sa_flags = SA_ONSTACK;
+  sigemptyset(&action.sa_mask);
+  for (int signalNumber : kCleanUpSignals) sigaddset(&action.sa_mask, signalNumber);
+  for (int signalNumber : kCleanUpSignals) sigaction(signalNumber, &action, nullptr);
+#endif
+}
+
+bool registerTemporaryFile(const std::string &path) {
+  if (path.size() >= kMaxTemporaryPath) return false;
+  for (int i = 0; i < kMaxTemporaryFiles; ++i)
+    if (!slotUsed[i]) {
+      std::memcpy(temporaryPaths[i], path.c_str(), path.size() + 1);
+      slotUsed[i] = 1;
+      return true;
+    }
+  return false;
+}
+
+void forgetTemporaryFile(const std::string &path) {
+  for (int i = 0; i < kMaxTemporaryFiles; ++i)
+    if (slotUsed[i] && path == temporaryPaths[i]) slotUsed[i] = 0;
+}
+
+void finishStandardOutput() {
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int reason = errno;
+  if (flushed && !std::ferror(stdout)) return;
+  throw ToolFailure(std::string("writing standard output failed") +
+                    (reason != 0 ? std::string(": ") + std::strerror(reason) : std::string()));
+}
+
+}  // namespace probe

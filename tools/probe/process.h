@@ -1,0 +1,35 @@
+// process.h - what surf-probe sets up for its own process before any command runs, and the
+// one list of temporary files that must not outlive it.
+#ifndef SURF_PROBE_PROCESS_H
+#define SURF_PROBE_PROCESS_H
+
+#include <string>
+
+namespace probe {
+
+// Called once, first thing in main(), on the main thread:
+// - a standard stream that was closed is opened on the null device for reading, so no file the
+//   probe opens later takes its place, and a write to a closed standard output fails (and is
+//   reported) instead of vanishing;
+// - SIGPIPE is ignored, so writing to a reader that went away (a pipe to head, a gnuplot that
+//   exited) is a write error with a message, not a silent death;
+// - SIGINT, SIGTERM and SIGHUP, and the faults of a plug-in that crashes (SIGSEGV, SIGBUS,
+//   SIGFPE, SIGILL, SIGABRT), remove every registered temporary file and then end the process
+//   with the same signal, as it would have ended without the probe's handler.
+void prepareProcess();
+
+// Registers `path` for removal if a signal ends the process, until forgetTemporaryFile. At most
+// kMaxTemporaryFiles at once, each shorter than kMaxTemporaryPath bytes; returns false (and
+// registers nothing) beyond that, and the caller must not create the file. Main thread only.
+constexpr int kMaxTemporaryFiles = 4;
+constexpr std::size_t kMaxTemporaryPath = 4096;
+bool registerTemporaryFile(const std::string &path);
+void forgetTemporaryFile(const std::string &path);
+
+// Flushes standard output and tells whether everything written to it arrived. Throws
+// ToolFailure with the system's reason when it did not (closed, full disk, reader gone).
+void finishStandardOutput();
+
+}  // namespace probe
+
+#endif
