@@ -8,7 +8,8 @@ file(STRINGS "${GOOD}" lines)
 list(LENGTH lines count)
 set(failures 0)
 
-# Writes `lines` with line `number` (1-based) replaced, removed (REMOVE) or doubled (DOUBLE).
+# Writes `lines` with line `number` (1-based) replaced, removed (REMOVE), doubled (DOUBLE) or
+# left blank (BLANK).
 function(write_variant name number replacement)
   set(variant ${lines})
   math(EXPR index "${number} - 1")
@@ -20,6 +21,7 @@ function(write_variant name number replacement)
     list(INSERT variant ${index} "${replacement}")
   endif()
   string(JOIN "\n" text ${variant})
+  string(REPLACE "\nBLANK\n" "\n\n" text "${text}")
   file(WRITE "${WORK}/${name}.csv" "${text}\n")
 endfunction()
 
@@ -82,7 +84,7 @@ expect_refused(not_a_number "not_a_number.csv:6: column rEigen2: '0.8x' is not a
 
 row6_with(bad_row 3 "1e400")
 write_variant(overflow 6 "${bad_row}")
-expect_refused(overflow "overflow.csv:6: column rs: '1e400' has a three-digit exponent")
+expect_refused(overflow "overflow.csv:6: column rs: '1e400' is out of range")
 
 write_variant(empty_field 6 "${row6},")
 expect_refused(empty_field "empty_field.csv:6: empty field")
@@ -108,11 +110,44 @@ expect_refused(empty "empty.csv:1: empty file")
 
 row6_with(bad_row 3 "1000000000000000000000000000000000000000000000")
 write_variant(long_value 6 "${bad_row}")
-expect_refused(long_value "long_value.csv:6: column rs: a value of 46 characters")
+expect_refused(long_value "long_value.csv:6: reflectances, transmittances and eigen-values within 0..1 does not hold: rs is 1000000")
 
-# The converter accepts the good file, with grid values written in other decimal forms, and
-# keeps bare integers floating-point: -0 must stay -0.0, as strtod reads it.
-row6_with(good_row 0 "0.4000" 10 "-0" 14 "123456789012345678")
+# Samples that break the relations every sample keeps: each refused with the relation named.
+list(GET fields 4 rp)
+string(REGEX REPLACE "^0[.]" "0.00" small_rp "${rp}")
+set(relation_cases
+  "negative|3|-0.1|reflectances, transmittances and eigen-values within 0..1 does not hold: rs is -0.1"
+  "huge|8|1e99|column rExtra: '1e99' is out of range"
+  "tiny|14|1e-100|column tExtra: '1e-100' is out of range"
+  "order|5|0.95|rEigen1 <= rEigen2 does not hold"
+  "energy|9|0.9|rs [+] ts <= 1 does not hold"
+  "sum|4|${small_rp}|rs [+] rp = rEigen1 [+] rEigen2 to within 5e-7 does not hold"
+  "axis|7|60|rs, rp follow the eigen-values turned by rAxis to within 0.003 does not hold"
+  "normal_axis|13|20.05|at normal incidence both axes follow the azimuth to within 0.04 degrees does not hold")
+foreach(case IN LISTS relation_cases)
+  string(REPLACE "|" ";" case "${case}")
+  list(GET case 0 name)
+  list(GET case 1 index)
+  list(GET case 2 value)
+  list(GET case 3 expected)
+  row6_with(bad_row ${index} "${value}")
+  write_variant(${name} 6 "${bad_row}")
+  expect_refused(${name} "${name}.csv:6: ${expected}")
+endforeach()
+
+# A blank line is refused where it stands; blank lines at the end of the file are no rows.
+write_variant(blank_line 6 BLANK)
+expect_refused(blank_line "blank_line.csv:6: empty line")
+string(JOIN "\n" text ${lines})
+file(WRITE "${WORK}/blank_end.csv" "${text}\n\n\n")
+expect_accepted(blank_end "ending in blank lines")
+
+# The converter accepts the good file, with grid values written in other decimal forms and a
+# three-digit exponent, and keeps bare integers floating-point: -0 must stay -0.0, as strtod
+# reads it.
+list(GET fields 3 rs)
+string(REGEX REPLACE "^0[.]([0-9])([0-9]*)$" "\\1.\\2e-001" rs_with_exponent "${rs}")
+row6_with(good_row 0 "0.4000" 3 "${rs_with_exponent}" 8 "-0" 14 "123456789012345678")
 write_variant(other_forms 6 "${good_row}")
 expect_accepted(other_forms "with other decimal forms")
 file(STRINGS "${WORK}/other_forms.cpp" converted REGEX "// line 6$")

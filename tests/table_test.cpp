@@ -54,12 +54,13 @@ TEST(CoatingTable, GridsAndCorners) {
   EXPECT_EQ(1074336u, sizeof CoatingTable);
 }
 
-// Sums of six-digit values differ by at most 5e-7; evaluated in doubles the bound needs a hair
-// of room above that.
-constexpr double kSumRuleBound = 5.0000001e-7;
-constexpr double kMalusBound = 0.003;
+// The bounds of coating/data/sample_relations.cmake, which the converter checks in exact
+// decimal arithmetic. Sums of six-digit values differ by at most 5e-7; evaluated in doubles the
+// bound needs a hair of room above that.
+constexpr double kSumRuleBound = SURF_SUM_BOUND + 1e-14;
+constexpr double kMalusBound = SURF_AXIS_RELATION_BOUND;
 // Angles carry two decimals, so a difference of 0.04 evaluates a hair above 0.04 in doubles.
-constexpr double kNormalIncidenceAxisBound = 0.04 + 1e-9;
+constexpr double kNormalIncidenceAxisBound = SURF_NORMAL_AXIS_BOUND + 1e-9;
 
 double sq(double v) { return v * v; }
 

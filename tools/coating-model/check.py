@@ -29,9 +29,22 @@ ANGLE_NAMES = ("rAxis", "rExtra", "tAxis", "tExtra")
 VALUE_NAMES = tuple(c for c in COLUMNS if c not in ANGLE_NAMES)
 
 DEG_TO_RAD = 0.017453292519943295
-SUM_BOUND = 5.0000001e-7       # 5e-7 plus the double rounding of the four-value sums
-RELATION_BOUND = 0.003
-NORMAL_AXIS_BOUND = 0.04 + 1e-9
+
+
+def relation_bounds():
+    """The bounds of the relations every sample keeps, from the file the build-time converter
+    and the table test read them from too."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "coating",
+                        "data", "sample_relations.cmake")
+    with open(path) as f:
+        return {m.group(1): float(m.group(2))
+                for m in re.finditer(r"^set\((SURF_\w+) ([^)\s]+)\)", f.read(), re.M)}
+
+
+BOUNDS = relation_bounds()
+SUM_BOUND = BOUNDS["SURF_SUM_BOUND"] + 1e-14  # plus the double rounding of the four-value sums
+RELATION_BOUND = BOUNDS["SURF_AXIS_RELATION_BOUND"]
+NORMAL_AXIS_BOUND = BOUNDS["SURF_NORMAL_AXIS_BOUND"] + 1e-9  # two-decimal angles in doubles
 NUMBER = re.compile(r"^-?(0|[1-9][0-9]*)(\.[0-9]+)?(e-[0-9]{2})?$")
 
 # Anchor samples, columns rs .. tExtra, exactly as each variant must hold them.

@@ -418,9 +418,10 @@ Other options:
                          5 degrees, wavelength 0.40..0.70 by 0.005 um)
   -h, --help             show this help
 
-Batch input: a header line exactly
+Batch input: a header naming the ten hit columns, each once, in any order:
   wavelength,rayX,rayY,rayZ,referenceX,referenceY,referenceZ,normalX,normalY,normalZ
-then one hit per line. Numbers are written in the shortest form that reads back exactly.
+then one hit per line; other columns are passed through, and fields may be quoted.
+Numbers are written in the shortest form that reads back exactly.
 Exit status: 0 success, 2 bad options or input, 1 any other failure.
 )";
 }
