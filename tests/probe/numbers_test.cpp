@@ -90,15 +90,18 @@ TEST(Visible, ShowsWhatPrintsAsNothing) {
 }
 
 TEST(ReadBoundedLine, KeepsOnlyTheStartOfALongLine) {
-  std::istringstream in("short\n" + std::string(5000, 'x') + "\nnext");
+  std::istringstream in("short\n" + std::string(100, 'y') + "\nlast");
   std::string line;
   EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::Line);
   EXPECT_EQ(line, "short");
-  EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::TooLong);
-  EXPECT_EQ(line, std::string(100, 'x'));
+  EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::Line);  // exactly at the limit
+  EXPECT_EQ(line, std::string(100, 'y'));
   EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::Line);
-  EXPECT_EQ(line, "next");
+  EXPECT_EQ(line, "last");
   EXPECT_EQ(readBoundedLine(in, line, 100), LineRead::End);
+  std::istringstream endless(std::string(5000, '\0'));
+  EXPECT_EQ(readBoundedLine(endless, line, 100), LineRead::TooLong);
+  EXPECT_EQ(line, std::string(100, '\0'));
 }
 
 TEST(SplitCsvLine, ReadsQuotedFieldsAsSpreadsheetsWriteThem) {

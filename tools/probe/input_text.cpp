@@ -90,13 +90,7 @@ LineRead readBoundedLine(std::istream &in, std::string &line, std::size_t limit)
     }
     any = true;
     if (c == '\n') return LineRead::Line;
-    if (line.size() == limit) {
-      // Skips the rest of the line without keeping it.
-      for (int d = buffer->sbumpc(); d != '\n' && d != std::char_traits<char>::eof();
-           d = buffer->sbumpc()) {
-      }
-      return LineRead::TooLong;
-    }
+    if (line.size() == limit) return LineRead::TooLong;
     line += static_cast<char>(c);
   }
 }

@@ -25,8 +25,8 @@ constexpr std::size_t kQuotedTextLimit = 60;
 std::string quotedStart(std::string_view text, std::size_t limit);
 
 // Reads one line, without its line feed, into `line`. A line longer than `limit` bytes is not
-// kept whole: `line` holds its first `limit` bytes, the rest up to the line feed is skipped,
-// and the result says it was too long.
+// read whole: `line` holds its first `limit` bytes, the rest is left unread (it may never end,
+// as on /dev/zero), and the result says it was too long.
 constexpr std::size_t kMaxLineBytes = 1 << 20;
 enum class LineRead { Line, TooLong, End };
 LineRead readBoundedLine(std::istream &in, std::string &line, std::size_t limit = kMaxLineBytes);
