@@ -155,7 +155,7 @@ int runPlot(const ProbeOptions &options) {
   // gnuplot draws PNG here; a chart named otherwise would be a PNG in disguise.
   if (!endsWithPng(target))
     throw InputError("-o " + inQuotes(target) + ": charts are drawn as PNG; name the file *.png");
-  gnuplotOutputPath(temporaryPathFor(target), "-o");  // refuses a name gnuplot cannot be given
+  gnuplotOutputPath(target, "-o");  // refuses a name gnuplot cannot be given
   const std::string gnuplot = gnuplotProgram(options.gnuplot);
   OutputTarget output(target, options.force);
   PluginLibrary plugin;
