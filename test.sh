@@ -84,7 +84,7 @@ done
 if command -v dpkg-query >/dev/null; then
   missing=$(bash tools/install-deps.sh --missing "${suites[@]}" | tr '\n' ' ')
   if [ -n "$missing" ]; then
-    echo "test.sh: not installed: $missing" >&2
+    echo "test.sh: missing here: $missing" >&2
     if [ "$(id -u)" -eq 0 ]; then
       install=(bash tools/install-deps.sh)
     elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then

@@ -5,7 +5,8 @@
 #
 #   tools/install-deps.sh              install everything
 #   tools/install-deps.sh --missing S  print, one a line, the packages that suites S need and
-#                                      that are not installed (nothing when all are there)
+#                                      that are not installed (nothing when all are there), and
+#                                      "i386-emulation" when 32-bit programs do not run here
 #
 # What the installation does when the package archive is not consistent is explained at
 # pin_to_complete_indexes below.
@@ -28,6 +29,14 @@ all_suites=(native native-b asan tsan fuzz windows)
 
 say() { echo "install-deps: $*" >&2; }
 
+# Whether this machine runs 32-bit x86 programs, asked of the i386 dynamic loader that Wine's
+# 32-bit half brings. Some kernels refuse them outright (a virtual machine whose host runs
+# 64-bit code only answers every i386 execve with "Exec format error").
+i386_loader=/lib/ld-linux.so.2
+i386_runs() { "$i386_loader" --help >/dev/null 2>&1; }
+binfmt=/proc/sys/fs/binfmt_misc
+i386_emulator=/usr/bin/qemu-i386-static
+
 if [ "${1:-}" = --missing ]; then
   shift
   [ $# -gt 0 ] || set -- "${all_suites[@]}"
@@ -36,6 +45,9 @@ if [ "${1:-}" = --missing ]; then
       status=$(dpkg-query -W -f '${Status}' "$package" 2>/dev/null || true)
       [ "$status" = "install ok installed" ] || echo "$package"
     done
+  if [[ " $* " == *" windows "* ]] && [ -e "$i386_loader" ] && ! i386_runs; then
+    echo "i386-emulation"
+  fi
   exit 0
 fi
 
@@ -177,8 +189,31 @@ pin_to_complete_indexes() {
 
 installed_versions() { dpkg-query -W -f '${binary:Package} ${Version}\n' | sort; }
 
+# Where the kernel refuses 32-bit programs, Wine's 32-bit half runs under qemu's user-mode
+# emulation of an i386 processor: qemu-i386-static is registered with the kernel as the
+# interpreter of i386 ELF files (binfmt_misc, flag F: the kernel opens it once, so it serves in
+# chroots too). The registration lasts until the machine restarts; test.sh asks for it again
+# then. Nothing is done where 32-bit programs run.
+enable_i386_emulation() {
+  [ -e "$i386_loader" ] && ! i386_runs || return 0
+  say "this kernel runs no 32-bit programs: 32-bit Wine will run under qemu's i386 emulation"
+  [ -x "$i386_emulator" ] || apt_step apt-get install -y qemu-user-static
+  mountpoint -q "$binfmt" || mount -t binfmt_misc binfmt_misc "$binfmt"
+  if [ ! -e "$binfmt/qemu-i386" ]; then
+    # ELF, 32-bit, little-endian, machine 3 (i386), an executable or a shared object
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$i386_emulator"':F' \
+      >"$binfmt/register"
+  fi
+  if ! i386_runs; then
+    say "32-bit programs still do not run with $i386_emulator registered"
+    return 1
+  fi
+  say "registered $i386_emulator as the interpreter of i386 programs ($binfmt/qemu-i386)"
+}
+
 say "installing: ${packages[*]}"
 if apt_step apt-get install -y "${packages[@]}"; then
+  enable_i386_emulation
   exit 0
 fi
 if ! grep -qE 'held broken packages|unmet dependencies|Unable to correct problems' "$work/log"; then
@@ -209,3 +244,4 @@ else
   say "nothing installed was downgraded"
 fi
 say "once the missing index is served again, 'apt-get upgrade' brings these libraries up to date"
+enable_i386_emulation

@@ -30,6 +30,11 @@ install_wine32="dpkg --add-architecture i386 && apt-get update && apt-get instal
 
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+# Where the kernel runs no 32-bit programs, 32-bit Wine runs under qemu's i386 emulation
+# (tools/install-deps.sh sets it up). Wine maps fixed addresses of the 32-bit address space,
+# which qemu can give it only from a range it reserved for the emulated program from the start.
+# Without qemu this variable is read by nobody.
+export QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-0xffff0000}
 # A prefix of the build's own, so the tests neither depend on nor change the user's ~/.wine.
 export WINEPREFIX=${WINEPREFIX:-$repo/build/wine-prefix}
 
