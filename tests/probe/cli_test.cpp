@@ -205,18 +205,24 @@ TEST_F(Cli, CsvShowsTheSnappedVectors) {
   EXPECT_EQ(row.at("normalZ"), 1.0000000000001);  // the component that is one keeps its value
 }
 
-TEST_F(Cli, StokesOutputIsTheMatrixTimesTheState) {
-  const double s[4] = {1, 0.6, 0, 0.8};
-  const ProbeRun run = probe("--format csv --stokes 1,0.6,0,0.8");
+// The state is given in the incident frame: the reflection matrix takes it as it is, the
+// transmission matrix in the mirror-image frame (U and V negated), and the transmitted state is
+// shown mirrored back into the incident frame.
+TEST_F(Cli, StokesOutputIsTheMatrixTimesTheStateInItsFrame) {
+  const double s[4] = {1, 0.6, 0.48, 0.64};
+  const ProbeRun run = probe("--format csv --stokes 1,0.6,0.48,0.64");
   ASSERT_EQ(run.status, 0) << run.err;
   const auto row = readCsv(run.out).at(0);
   for (const std::string beam : {"reflect", "transmiss"}) {
     const std::string prefix = beam == "reflect" ? "reflected" : "transmitted";
+    const double mirror[4] = {1, 1, beam == "reflect" ? 1.0 : -1.0, beam == "reflect" ? 1.0 : -1.0};
     double out[4];
     for (int i = 0; i < 4; ++i) {
       out[i] = 0;
       for (int j = 0; j < 4; ++j)
-        out[i] += row.at(beam + "ionMueller" + std::to_string(i) + std::to_string(j)) * s[j];
+        out[i] += row.at(beam + "ionMueller" + std::to_string(i) + std::to_string(j)) * mirror[j] *
+                  s[j];
+      out[i] *= mirror[i];
       EXPECT_NEAR(row.at(prefix + "S" + std::to_string(i)), out[i], 1e-15) << prefix << i;
     }
     const double polarized = std::sqrt(out[1] * out[1] + out[2] * out[2] + out[3] * out[3]);
@@ -225,7 +231,7 @@ TEST_F(Cli, StokesOutputIsTheMatrixTimesTheState) {
                 1e-9);
   }
   // The readable table shows the same states.
-  const ProbeRun table = probe("--stokes 1,0.6,0,0.8");
+  const ProbeRun table = probe("--stokes 1,0.6,0.48,0.64");
   EXPECT_NE(table.out.find("reflected Stokes"), std::string::npos);
   EXPECT_NE(table.out.find("polarization degree"), std::string::npos);
 }

@@ -76,11 +76,6 @@ void appendStokesValues(std::string &out, const Stokes &s) {
 
 }  // namespace
 
-StokesResult applyBoth(const HitRecord &record, const Stokes &input) {
-  return StokesResult{applyMueller(reflectionMueller(record), input),
-                      applyMueller(transmissionMueller(record), input)};
-}
-
 std::string formatHitTable(const HitRecord &record, const HitAngles &angles,
                            const std::optional<Stokes> &stokes) {
   std::string out = "ray hit (vectors as the plug-in left them in the input record)\n";

@@ -6,18 +6,12 @@
 #include <optional>
 #include <string>
 
+#include "tools/probe/frames.h"
 #include "tools/probe/host.h"
 #include "tools/probe/options.h"
 #include "tools/probe/polarization.h"
 
 namespace probe {
-
-// What a Stokes input state becomes in the reflected and the transmitted beam.
-struct StokesResult {
-  Stokes reflected;
-  Stokes transmitted;
-};
-StokesResult applyBoth(const HitRecord &record, const Stokes &input);
 
 // The readable report of one hit: snapped vectors, the angles they imply, all 41 outputs by
 // name (the Mueller matrices as 4x4 grids) and, with `stokes`, the two output states.
