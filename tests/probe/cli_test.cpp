@@ -230,10 +230,19 @@ TEST_F(Cli, StokesOutputIsTheMatrixTimesTheStateInItsFrame) {
     EXPECT_NEAR(row.at(prefix + "Orientation"), 0.5 * std::atan2(out[2], out[1]) * 180 / M_PI,
                 1e-9);
   }
-  // The readable table shows the same states.
+  // The readable table shows the same states, batch the same Stokes vectors.
   const ProbeRun table = probe("--stokes 1,0.6,0.48,0.64");
   EXPECT_NE(table.out.find("reflected Stokes"), std::string::npos);
   EXPECT_NE(table.out.find("polarization degree"), std::string::npos);
+  const ProbeRun batch = probe("batch --stokes 1,0.6,0.48,0.64",
+                               std::string(kBatchHeader) + "0.555,0.3,0.2,0.9327379053088815,1,0,0,0,0,1\n");
+  ASSERT_EQ(batch.status, 0) << batch.err;
+  const auto batchRow = readCsv(batch.out).at(0);
+  for (const char *beam : {"reflected", "transmitted"})
+    for (int i = 0; i < 4; ++i) {
+      const std::string name = beam + std::string("S") + std::to_string(i);
+      EXPECT_EQ(bits(batchRow.at(name)), bits(row.at(name))) << name;
+    }
 }
 
 struct BadRun {
@@ -388,8 +397,11 @@ TEST_F(Cli, BatchTimingReportsThePluginTimeSeparately) {
   EXPECT_NE(run.err.find("reading, parsing and writing"), std::string::npos) << run.err;
 }
 
-// A sweep point must agree with the single hit the same options describe, and its eigen-axis
-// columns with the first row of that hit's Mueller matrices.
+// A sweep point must agree with the single hit the same options describe, its eigen-axis
+// columns with the first row of that hit's Mueller matrices read in the s/p basis (with the
+// reference direction along +x, the reflection matrix's own frame, and the mirror image of the
+// transmission matrix's), and its figures of merit with the scalar outputs: the two eigen-values
+// of each matrix add up to s plus p (the table keeps that sum to its six digits).
 TEST_F(Cli, SweepAgreesWithSingleHits) {
   const ProbeRun sweep = probe("sweep --over incidence --from 0 --to 60 --step 15 --azimuth 120");
   ASSERT_EQ(sweep.status, 0) << sweep.err;
@@ -410,9 +422,20 @@ TEST_F(Cli, SweepAgreesWithSingleHits) {
       const double m00 = hit.at(beam + "Mueller00"), m01 = hit.at(beam + "Mueller01"),
                    m02 = hit.at(beam + "Mueller02");
       EXPECT_NEAR(row.at(beam + "Diattenuation"), std::hypot(m01, m02) / m00, 1e-14);
-      const double axis = 0.5 * std::atan2(m02, m01) * 180 / M_PI;
+      const double sense = beam == "reflection" ? 1.0 : -1.0;
+      const double axis = sense * 0.5 * std::atan2(m02, m01) * 180 / M_PI;
       EXPECT_NEAR(std::remainder(row.at(beam + "Axis") - axis, 180.0), 0.0, 1e-9);
     }
+    const double pass = row.at("passTransmittance"), block = row.at("blockTransmittance");
+    EXPECT_NEAR(pass + block, hit.at("transmittanceS") + hit.at("transmittanceP"), 6e-7);
+    EXPECT_NEAR(row.at("extinctionRatio"), pass / block, 1e-9 * pass / block);
+    EXPECT_NEAR(row.at("transmittedPolarizationDegree"), (pass - block) / (pass + block), 1e-12);
+    const double contrast = row.at("reflectionContrast");
+    const double reflected = hit.at("reflectanceS") + hit.at("reflectanceP");
+    const double polarization = (contrast - 1) / (contrast + 1);
+    EXPECT_NEAR(row.at("reflectedPolarizationDegree"), polarization, 1e-12);
+    EXPECT_NEAR(reflected, 2 * hit.at("reflectionMueller00"), 6e-7);
+    EXPECT_EQ(hit.at("extinctionRatio"), row.at("extinctionRatio"));
   }
 }
 

@@ -12,6 +12,7 @@
 
 #include "tools/probe/commands.h"
 #include "tools/probe/errors.h"
+#include "tools/probe/frames.h"
 #include "tools/probe/host.h"
 #include "tools/probe/input_text.h"
 #include "tools/probe/numbers.h"
@@ -148,8 +149,9 @@ struct BatchStatistics {
 
 class BatchRunner {
  public:
-  BatchRunner(const PluginLibrary &plugin, OutputTarget &output, const std::string &source)
-      : plugin_(plugin), output_(output), source_(source), chunk_(kChunkRows) {
+  BatchRunner(const PluginLibrary &plugin, OutputTarget &output, const std::string &source,
+              std::optional<Stokes> stokes)
+      : plugin_(plugin), output_(output), source_(source), chunk_(kChunkRows), stokes_(stokes) {
     // Every record starts from the same sentinels; only the ten hit columns change per row.
     blank_ = makeHitRecord(0.0, Vector3{}, Vector3{}, Vector3{});
   }
@@ -160,6 +162,12 @@ class BatchRunner {
     std::string header;
     for (std::size_t f : layout.passedFields) header += csvName(layout.names[f]) + ",";
     appendHitCsvHeader(header);
+    if (stokes_) {
+      header.pop_back();
+      for (const char *beam : {"reflected", "transmitted"})
+        for (int i = 0; i < 4; ++i) header += std::string(",") + beam + "S" + std::to_string(i);
+      header += '\n';
+    }
     output_.write(header);
   }
 
@@ -189,6 +197,7 @@ class BatchRunner {
       requireContract(row.record, row.result, source_ + ":" + std::to_string(row.line));
       text_ += row.passed;
       appendHitCsvRow(text_, row.record.input, row.record.output);
+      if (stokes_) appendStokesColumns(row.record);
     }
     output_.write(text_);
     statistics_.hits += filled_;
@@ -213,6 +222,18 @@ class BatchRunner {
     return field + "\"";
   }
 
+  // The reflected and transmitted states of --stokes, before the row's line end.
+  void appendStokesColumns(const HitRecord &record) {
+    text_.pop_back();
+    const StokesResult result = applyBoth(record, *stokes_);
+    for (const Stokes &beam : {result.reflected, result.transmitted})
+      for (double v : beam) {
+        text_ += ',';
+        appendShortest(text_, v);
+      }
+    text_ += '\n';
+  }
+
   const PluginLibrary &plugin_;
   OutputTarget &output_;
   std::string source_;
@@ -220,6 +241,7 @@ class BatchRunner {
   std::size_t filled_ = 0;
   HitRecord blank_;
   std::string text_;
+  std::optional<Stokes> stokes_;
   BatchStatistics statistics_;
 };
 
@@ -254,7 +276,7 @@ int runBatch(const ProbeOptions &options) {
   OutputTarget output(options.output, options.force);
   PluginLibrary plugin;
   requireInitResult(openPlugin(plugin, options.pluginPath));
-  BatchRunner runner(plugin, output, source);
+  BatchRunner runner(plugin, output, source, options.stokes);
 
   std::string line, passed;
   std::size_t lineNumber = 0;

@@ -166,7 +166,7 @@ const OptionSpec kOptions[] = {
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        o.normal = vectorValue(n, v);
      }},
-    {"--stokes", nullptr, true, kHit | kSweep,
+    {"--stokes", nullptr, true, kHit | kBatch | kSweep,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        o.stokes = stokesValue(n, v);
      }},
@@ -387,7 +387,7 @@ ProbeOptions parseCommandLine(const std::vector<std::string> &args) {
 const char *usageText() {
   return R"(Usage:
   surf-probe [hit] [OPTIONS]                 evaluate one ray hit and print every output
-  surf-probe batch [INPUT.csv|-] [-o FILE [--force]] [--timing]
+  surf-probe batch [INPUT.csv|-] [-o FILE [--force]] [--timing] [--stokes S0,S1,S2,S3]
                                              evaluate one hit per CSV row
   surf-probe sweep --over incidence|azimuth|wavelength [--from A --to B --step S]
                    [OPTIONS] [-o FILE [--force]]
@@ -406,7 +406,10 @@ The hit (all commands but batch):
   --normal X,Y,Z         surface normal (default 0,0,1)
                          (directions that are not unit vectors are scaled to length 1, and
                          the probe says so; a zero or non-finite direction is refused)
-  --stokes S0,S1,S2,S3   also show what both Mueller matrices make of this input state
+  --stokes S0,S1,S2,S3   also show what both Mueller matrices make of this input state, given
+                         in the incident frame (the s/p basis turned by the reference
+                         direction's azimuth; see README "Reading the matrices"); batch adds
+                         reflectedS0..S3 and transmittedS0..S3
   --format table|csv     single hit: readable table (default) or one CSV header and row
 
 Other options:

@@ -60,7 +60,8 @@ PlotData evaluatePlotData(const PluginLibrary &plugin, const ProbeOptions &optio
   return data;
 }
 
-// One gnuplot data block: x, Rs, Rp, Ts, Tp, reflection axis, transmission axis.
+// One gnuplot data block: x, Rs, Rp, Ts, Tp, reflection axis, transmission axis (both in the
+// s/p basis), extinction ratio, reflection contrast.
 void appendDataBlock(std::string &script, const std::string &name,
                      const std::vector<SweepPoint> &points, bool xIsSweptValue) {
   script += "$" + name + " << EOD\n";
@@ -69,7 +70,8 @@ void appendDataBlock(std::string &script, const std::string &name,
     const double x = xIsSweptValue ? p.value : p.angles.incidence;
     script += number(x) + "," + number(o[kOutReflectanceS]) + "," + number(o[kOutReflectanceP]) +
               "," + number(o[kOutTransmittanceS]) + "," + number(o[kOutTransmittanceP]) + "," +
-              number(p.reflection.axis) + "," + number(p.transmission.axis) + "\n";
+              number(p.reflection.axis) + "," + number(p.transmission.axis) + "," +
+              number(p.merit.extinctionRatio) + "," + number(p.merit.reflectionContrast) + "\n";
   }
   script += "EOD\n";
 }
@@ -86,7 +88,7 @@ std::string buildGnuplotScript(const PlotData &data) {
     appendDataBlock(s, "incidence" + std::to_string(i), data.incidenceSweeps[i].second, false);
   appendDataBlock(s, "azimuth", data.azimuthSweep, true);
 
-  s += "set multiplot layout 2,1 title " + gnuplotQuoted(data.title) + "\n";
+  s += "set multiplot layout 2,2 title " + gnuplotQuoted(data.title) + "\n";
   s += "set grid\nset key outside right top\n";
   s += "set title " +
        gnuplotQuoted("Reflectance and transmittance, azimuth " + titleNumber(data.fixedAzimuth) +
@@ -109,15 +111,42 @@ std::string buildGnuplotScript(const PlotData &data) {
   }
   s += plot + "\n";
 
+  // The extinction ratio spans decades: a logarithmic axis.
   s += "set title " +
-       gnuplotQuoted("Eigen-axis angle, incidence " + titleNumber(data.fixedIncidence) + " deg, " +
+       gnuplotQuoted("Extinction ratio (pass / block transmittance), azimuth " +
+                     titleNumber(data.fixedAzimuth) + " deg") +
+       "\n";
+  s += "set ylabel 'extinction ratio'\nset logscale y\nset yrange [*:*]\nset format y '10^{%L}'\n";
+  plot = "plot ";
+  for (std::size_t i = 0; i < data.incidenceSweeps.size(); ++i) {
+    if (plot.size() > 5) plot += ", \\\n     ";
+    plot += "$incidence" + std::to_string(i) + " using 1:8 with lines lw 2 lc rgb '#2ca02c' dt " +
+            std::to_string(i + 1) + " title '" + number(data.incidenceSweeps[i].first) + " um'";
+  }
+  s += plot + "\n";
+  s += "unset logscale y\nset format y '%g'\n";
+
+  s += "set title " +
+       gnuplotQuoted("Eigen-axis angle from s towards p, incidence " + titleNumber(data.fixedIncidence) + " deg, " +
                      titleNumber(data.azimuthWavelength) + " um") +
        "\n";
-  s += "set xlabel 'azimuth of the plane of incidence (deg)'\nset ylabel 'axis angle (deg)'\n";
+  s += "set xlabel 'azimuth of the plane of incidence (deg)'\n"
+       "set ylabel 'axis angle in the s/p basis (deg)'\n";
   s += "set xrange [0:360]\nset yrange [-90:90]\nset xtics 45\nset ytics 30\n";
   // Points, not lines: the angle wraps from +90 to -90 and a line would cross the panel.
-  s += "plot $azimuth using 1:6 with points pt 7 ps 0.6 lc rgb '#1f77b4' title 'reflection', \\\n"
-       "     $azimuth using 1:7 with points pt 5 ps 0.6 lc rgb '#2ca02c' title 'transmission'\n";
+  s += "plot $azimuth using 1:6 with points pt 7 ps 0.6 lc rgb '#1f77b4' "
+       "title 'reflection, stronger', \\\n"
+       "     $azimuth using 1:7 with points pt 5 ps 0.6 lc rgb '#2ca02c' title 'transmission, pass'\n";
+
+  s += "set title " +
+       gnuplotQuoted("Extinction ratio and reflection contrast, incidence " +
+                     titleNumber(data.fixedIncidence) + " deg, " +
+                     titleNumber(data.azimuthWavelength) + " um") +
+       "\n";
+  s += "set ylabel 'ratio'\nset logscale y\nset yrange [*:*]\nset ytics auto\n"
+       "set format y '10^{%L}'\n";
+  s += "plot $azimuth using 1:8 with lines lw 2 lc rgb '#2ca02c' title 'extinction ratio', \\\n"
+       "     $azimuth using 1:9 with lines lw 2 lc rgb '#1f77b4' title 'reflection contrast'\n";
   s += "unset multiplot\nset output\n";
   return s;
 }

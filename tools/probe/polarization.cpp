@@ -74,6 +74,46 @@ EigenAxis recoverEigenAxis(const double *m) {
   return eigen;
 }
 
+namespace {
+
+// The largest and smallest intensity a matrix gives fully polarized input of intensity 1.
+struct IntensityRange {
+  double largest, smallest;
+};
+IntensityRange intensityRange(const double *m) {
+  const double diattenuation = std::sqrt(m[1] * m[1] + m[2] * m[2] + m[3] * m[3]);
+  return IntensityRange{m[0] + diattenuation, m[0] - diattenuation};
+}
+
+// |(M10, M20, M30)| / M00: the degree of polarization of what unpolarized light becomes.
+double polarizance(const double *m) {
+  return std::sqrt(m[4] * m[4] + m[8] * m[8] + m[12] * m[12]) / m[0];
+}
+
+}  // namespace
+
+FiguresOfMerit figuresOfMerit(const double *reflection, const double *transmission) {
+  const IntensityRange pass = intensityRange(transmission);
+  const IntensityRange reflect = intensityRange(reflection);
+  FiguresOfMerit merit;
+  merit.passTransmittance = pass.largest;
+  merit.blockTransmittance = pass.smallest;
+  merit.extinctionRatio = pass.largest / pass.smallest;
+  merit.reflectionContrast = reflect.largest / reflect.smallest;
+  merit.transmittedPolarizationDegree = polarizance(transmission);
+  merit.reflectedPolarizationDegree = polarizance(reflection);
+  return merit;
+}
+
+std::array<std::pair<const char *, double>, 6> meritColumns(const FiguresOfMerit &m) {
+  return {{{"passTransmittance", m.passTransmittance},
+           {"blockTransmittance", m.blockTransmittance},
+           {"extinctionRatio", m.extinctionRatio},
+           {"reflectionContrast", m.reflectionContrast},
+           {"transmittedPolarizationDegree", m.transmittedPolarizationDegree},
+           {"reflectedPolarizationDegree", m.reflectedPolarizationDegree}}};
+}
+
 Stokes linearStokes(double angle) {
   const double twice = 2.0 * angle * surf::kDegToRad;
   return Stokes{1.0, std::cos(twice), std::sin(twice), 0.0};

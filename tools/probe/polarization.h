@@ -8,6 +8,7 @@
 #define SURF_PROBE_POLARIZATION_H
 
 #include <array>
+#include <utility>
 
 namespace probe {
 
@@ -46,6 +47,23 @@ struct EigenAxis {
   double diattenuation;  // 0..1
 };
 EigenAxis recoverEigenAxis(const double *m);
+
+// The figures a polarizer's datasheet gives, recovered from the two matrices of a hit as a
+// host would recover them. None depends on the frames the matrices are written in.
+struct FiguresOfMerit {
+  double passTransmittance;   // the most any input state transmits: M00 + |(M01, M02, M03)|
+  double blockTransmittance;  // the least: M00 - |(M01, M02, M03)|; for these matrices the
+                              // two are the transmission eigen-values
+  double extinctionRatio;     // pass / block; infinite when block is 0
+  double reflectionContrast;  // the larger over the smaller reflection eigen-value
+  double transmittedPolarizationDegree;  // of the transmitted light for unpolarized input:
+                                         // |(M10, M20, M30)| / M00
+  double reflectedPolarizationDegree;    // the same for the reflected light
+};
+FiguresOfMerit figuresOfMerit(const double *reflection, const double *transmission);
+
+// The figures under their column names, in the order of the CSV columns.
+std::array<std::pair<const char *, double>, 6> meritColumns(const FiguresOfMerit &merit);
 
 // The fully polarized linear state at `angle` degrees with intensity 1: (1, cos 2a, sin 2a, 0).
 Stokes linearStokes(double angle);

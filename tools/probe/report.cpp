@@ -4,12 +4,13 @@
 #include <cstdio>
 
 #include "tools/probe/numbers.h"
+#include "tools/probe/sweep.h"
 
 namespace probe {
 
 namespace {
 
-constexpr int kLabelWidth = 25;
+constexpr int kLabelWidth = 33;
 // Enough digits to tell apart values that differ in the tenth significant digit, few enough
 // that a 4x4 grid fits a terminal. The scalar outputs are shown in full.
 constexpr int kGridDigits = 12;
@@ -93,9 +94,19 @@ std::string formatHitTable(const HitRecord &record, const HitAngles &angles,
   appendGrid(out, "reflectionMueller", reflectionMueller(record));
   appendGrid(out, "transmissionMueller", transmissionMueller(record));
 
+  out += "figures of merit (from the matrices)\n";
+  const FiguresOfMerit merit = figuresOfMerit(reflectionMueller(record), transmissionMueller(record));
+  for (const auto &[name, value] : meritColumns(merit))
+    out += label(name) + formatShortest(value) + "\n";
+  const SpAxes axes = spEigenAxes(record);
+  out += "eigen-axes in the s/p basis (degrees from s towards p)\n";
+  out += label("reflection, stronger") + fixed(axes.reflection.axis, 10) + " deg\n";
+  out += label("transmission, pass") + fixed(axes.transmission.axis, 10) + " deg\n";
+
   if (stokes) {
     const StokesResult result = applyBoth(record, *stokes);
-    out += "polarization\n";
+    out += "polarization (input and transmitted in the incident frame, the s/p basis turned by " +
+           fixed(frameTurn(record), 10) + " deg from s towards p; reflected in the reflected frame)\n";
     appendStokesLines(out, "input", *stokes);
     appendStokesLines(out, "reflected", result.reflected);
     appendStokesLines(out, "transmitted", result.transmitted);
@@ -123,6 +134,11 @@ std::string formatHitCsv(const HitRecord &record, const HitAngles &angles,
   row.pop_back();
   header += ",incidenceAngle,azimuthAngle";
   row += ',' + formatShortest(angles.incidence) + ',' + formatShortest(angles.azimuth);
+  const FiguresOfMerit merit = figuresOfMerit(reflectionMueller(record), transmissionMueller(record));
+  for (const auto &[name, value] : meritColumns(merit)) {
+    header += std::string(",") + name;
+    row += ',' + formatShortest(value);
+  }
   if (stokes) {
     appendStokesCsvHeader(header);
     appendStokesCsvRow(row, applyBoth(record, *stokes));

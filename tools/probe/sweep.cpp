@@ -6,6 +6,7 @@
 
 #include "tools/probe/commands.h"
 #include "tools/probe/errors.h"
+#include "tools/probe/frames.h"
 #include "tools/probe/numbers.h"
 #include "tools/probe/output_file.h"
 #include "tools/probe/report.h"
@@ -101,9 +102,17 @@ SweepPoint evaluateSweepPoint(const PluginLibrary &plugin, const ProbeOptions &o
   requireContract(point.record, evaluateRecord(plugin, point.record),
                   std::string("at ") + quantityName(quantity) + " " + formatShortest(value));
   point.angles = snappedAngles(point.record);
-  point.reflection = recoverEigenAxis(reflectionMueller(point.record));
-  point.transmission = recoverEigenAxis(transmissionMueller(point.record));
+  const SpAxes axes = spEigenAxes(point.record);
+  point.reflection = axes.reflection;
+  point.transmission = axes.transmission;
+  point.merit = figuresOfMerit(reflectionMueller(point.record), transmissionMueller(point.record));
   return point;
+}
+
+SpAxes spEigenAxes(const HitRecord &record) {
+  const double turn = frameTurn(record);
+  return SpAxes{recoverEigenAxis(reflectionInSpBasis(reflectionMueller(record), turn).m),
+                recoverEigenAxis(transmissionInSpBasis(transmissionMueller(record), turn).m)};
 }
 
 std::string sweepCsvHeader(SweepQuantity quantity, bool stokes) {
@@ -112,6 +121,7 @@ std::string sweepCsvHeader(SweepQuantity quantity, bool stokes) {
       ",incidenceAngle,azimuthAngle,reflectanceS,reflectanceP,transmittanceS,transmittanceP,"
       "absorptanceS,absorptanceP,reflectionAxis,reflectionDiattenuation,transmissionAxis,"
       "transmissionDiattenuation";
+  for (const auto &column : meritColumns(FiguresOfMerit{})) header += std::string(",") + column.first;
   if (stokes) appendStokesCsvHeader(header);
   return header + "\n";
 }
@@ -137,6 +147,10 @@ void appendSweepCsvRow(std::string &out, const SweepPoint &point,
     if (!first) out += ',';
     first = false;
     appendShortest(out, v);
+  }
+  for (const auto &column : meritColumns(point.merit)) {
+    out += ',';
+    appendShortest(out, column.second);
   }
   if (stokes) appendStokesCsvRow(out, applyBoth(point.record, *stokes));
   out += '\n';

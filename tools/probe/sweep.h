@@ -27,14 +27,23 @@ std::vector<double> sweepValues(const SweepRange &range);
 
 const char *quantityName(SweepQuantity quantity);
 
-// One evaluated point of a sweep, with what a host reads off it.
+// One evaluated point of a sweep, with what a host reads off it. The eigen-axes are angles in
+// the hit's s/p basis, from s towards p (tools/probe/frames.h): the stronger reflected and the
+// passed linear polarization.
 struct SweepPoint {
   double value;  // the swept quantity
   HitRecord record;
   HitAngles angles;
   EigenAxis reflection;
   EigenAxis transmission;
+  FiguresOfMerit merit;
 };
+
+// The eigen-axes of a hit's two matrices, in its s/p basis.
+struct SpAxes {
+  EigenAxis reflection, transmission;
+};
+SpAxes spEigenAxes(const HitRecord &record);
 
 // Evaluates the hit that `options` describe with `quantity` set to `value`. For an angle sweep
 // the ray is built on the +z normal from the swept angle and the fixed other one. Throws
@@ -55,8 +64,8 @@ class SweepEdgeWarnings {
 };
 
 // The sweep CSV: the swept quantity, incidenceAngle, azimuthAngle, the reflectances,
-// transmittances and absorptances, the eigen-axes and diattenuations, then the Stokes
-// columns when `stokes` is given.
+// transmittances and absorptances, the eigen-axes and diattenuations, the figures of merit,
+// then the Stokes columns when `stokes` is given.
 std::string sweepCsvHeader(SweepQuantity quantity, bool stokes);
 void appendSweepCsvRow(std::string &out, const SweepPoint &point,
                        const std::optional<Stokes> &stokes);
