@@ -1,8 +1,13 @@
 #!/bin/sh
 # The plug-in exports exactly fnInitDll and fnEvaluateCoating and needs nothing beyond the C
-# runtime and the maths library: a host machine need not have the C++ or GCC runtimes.
+# runtime and the maths library: a host machine need not have the C++ or GCC runtimes. It names
+# its coating in a read-only note: the dataset's name and the SHA-256 of its data file.
+#
+#   check_plugin_boundary.sh <surf.so> <dataset name> <data file>
 set -u
 plugin=$1
+dataset=$2
+data_file=$3
 status=0
 
 exports=$(nm -D --defined-only "$plugin" | awk '{print $3}' | sort | tr '\n' ' ')
@@ -29,5 +34,21 @@ if readelf -S -W "$plugin" | grep -q '\.data\.rel\.ro'; then
   fi
 fi
 
-[ $status -eq 0 ] && echo "$plugin: exports and imports as expected ($needed)"
+# The note: allocated (so it is in the file as loaded), never writable, with both strings.
+flags=$(readelf -S -W "$plugin" |
+        awk '{ for (i = 1; i < NF; i++) if ($i == ".note.surf.dataset") print $(i + 1) " " $(i + 6) }')
+if [ "$flags" != "NOTE A" ]; then
+  echo "$plugin: note section .note.surf.dataset is '$flags', expected a read-only NOTE"
+  status=1
+fi
+digest=$(sha256sum "$data_file" | cut -d' ' -f1)
+strings_found=$(readelf -p .note.surf.dataset "$plugin" | sed -n 's/^ *\[ *[0-9a-f]*\]  //p')
+for want in "dataset $dataset" "data-sha256 $digest"; do
+  if ! printf '%s\n' "$strings_found" | grep -qx "$want"; then
+    echo "$plugin: the dataset note lacks '$want'"
+    status=1
+  fi
+done
+
+[ $status -eq 0 ] && echo "$plugin: exports and imports as expected ($needed), $dataset noted"
 exit $status

@@ -13,6 +13,7 @@
 #include <random>
 #include <sstream>
 
+#include "tools/probe/dataset_identity.h"
 #include "tools/probe/plot.h"
 #include "tools/probe/plugin_loader.h"
 #include "tools/probe/records.h"
@@ -162,7 +163,9 @@ TEST_F(Cli, DefaultHitShowsTheWorkedExample) {
   ASSERT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.err, "");
   const std::string table = squeezeBlanks(run.out);
-  for (const char *line : {"ray direction 0.3, 0.2, 0.9327379053088815\n",
+  const std::string identity = std::string(" dataset ") + SURF_DATASET_NAME +
+                               ", data file SHA-256 " + SURF_DATASET_SHA256 + "\n";
+  for (const char *line : {identity.c_str(), "ray direction 0.3, 0.2, 0.9327379053088815\n",
                            "reference direction 1, 0, 0\n", "surface normal 0, 0, 1\n",
                            "incidence angle 21.1342922148 deg\n",
                            "folded azimuth 33.6900675260 deg\n", "reflectionPhase 180\n",
@@ -172,6 +175,30 @@ TEST_F(Cli, DefaultHitShowsTheWorkedExample) {
     EXPECT_NE(table.find(std::string(" ") + probe::outputFieldName(i) + " "), std::string::npos);
   EXPECT_NE(table.find("reflectionMueller"), std::string::npos);
   EXPECT_NE(table.find("transmissionMueller"), std::string::npos);
+}
+
+// The identity is read from the plug-in file; a truncated or damaged file gives the identity or
+// none, never a read outside it (the asan suite runs this).
+TEST(DatasetIdentity, ReadFromThePluginFileAndNothingBeyondIt) {
+  const std::string image = readFile(SURF_PLUGIN_PATH);
+  const std::optional<probe::DatasetIdentity> identity = probe::datasetIdentityOf(image);
+  ASSERT_TRUE(identity);
+  EXPECT_EQ(identity->name, SURF_DATASET_NAME);
+  EXPECT_EQ(identity->sha256, SURF_DATASET_SHA256);
+  // The section headers come last, so a file cut short has lost them (or the later ones).
+  for (std::size_t size = 0; size < image.size(); size += size < 4096 ? 1 : 4093) {
+    const auto found = probe::datasetIdentityOf(std::string_view(image).substr(0, size));
+    EXPECT_TRUE(!found || found->sha256 == identity->sha256) << size;
+    EXPECT_TRUE(!found || size > image.size() - 4096) << size;
+  }
+  std::mt19937 random(99);
+  for (int i = 0; i < 2000; ++i) {
+    std::string damaged = image;
+    for (int k = 0; k < 4; ++k) damaged[random() % 4096] = static_cast<char>(random());
+    const std::optional<probe::DatasetIdentity> found = probe::datasetIdentityOf(damaged);
+    if (found) EXPECT_EQ(found->name.size(), identity->name.size()) << i;
+  }
+  EXPECT_FALSE(probe::readDatasetIdentity(SURF_PROBE_PATH));
 }
 
 TEST_F(Cli, CsvCarriesThePluginsNumbersExactly) {

@@ -2,7 +2,7 @@
 # Checks a Windows build of the plug-in as the Windows loader and a host see it, from its PE
 # headers, symbols and code:
 #
-#   check_pe.sh <objdump> <nm> <surf.dll> <32|64>
+#   check_pe.sh <objdump> <nm> <surf.dll> <32|64> <dataset name> <data file>
 #
 # - the right image format for the target;
 # - imports from KERNEL32.dll and msvcrt.dll only (no GCC runtime or threading DLLs);
@@ -12,17 +12,21 @@
 #   own (the one that clears the kept host pointer), not a default one supplied by the linker;
 # - no instruction anywhere in the image loads the x87 control word or MXCSR or resets the x87;
 # - the library's own code has no fused multiply-add and, on 32-bit, no x87 arithmetic; on
-#   32-bit the two exports leave their arguments to the caller (C calling convention).
+#   32-bit the two exports leave their arguments to the caller (C calling convention);
+# - a version resource naming the dataset and the SHA-256 of its data file, as Explorer's
+#   properties dialog shows it (file description, product version, comment).
 set -u
 
-if [ $# -ne 4 ]; then
-  echo "usage: check_pe.sh <objdump> <nm> <surf.dll> <32|64>" >&2
+if [ $# -ne 6 ]; then
+  echo "usage: check_pe.sh <objdump> <nm> <surf.dll> <32|64> <dataset name> <data file>" >&2
   exit 2
 fi
 objdump=$1
 nm=$2
 dll=$3
 bits=$4
+dataset=$5
+data_file=$6
 
 passed=0
 failed=0
@@ -162,6 +166,19 @@ else
     expect "stdcall-decorated export symbols" "" "$decorated"
   fi
 fi
+
+# The version resource: its strings are UTF-16 in the .rsrc section.
+# Data directory line: "Entry 2 0000d000 000003b4 Resource Directory [.rsrc]"
+resources=$(awk '$1 == "Entry" && /Resource Directory/ { print $4; exit }' "$work/headers")
+if [ -n "$resources" ] && [ $((0x$resources)) -gt 0 ]; then pass "resource directory: $resources bytes"
+else fail "no resource directory"; fi
+digest=$(sha256sum "$data_file" | cut -d' ' -f1)
+LC_ALL=C strings -a -el "$dll" >"$work/wide"
+for want in "surf coating plug-in, dataset $dataset" "1.0.0 $dataset" \
+            "Coating dataset $dataset, data file SHA-256 $digest" "$digest"; do
+  if grep -qxF "$want" "$work/wide"; then pass "version string '$want'"
+  else fail "no version string '$want'"; fi
+done
 
 echo "check_pe: $dll: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -276,6 +276,7 @@ int runBatch(const ProbeOptions &options) {
   OutputTarget output(options.output, options.force);
   PluginLibrary plugin;
   requireInitResult(openPlugin(plugin, options.pluginPath));
+  noteLoadedPlugin(plugin);
   BatchRunner runner(plugin, output, source, options.stokes);
 
   std::string line, passed;

@@ -38,10 +38,12 @@ int runHit(const ProbeOptions &options) {
     if (!warning.empty()) std::fprintf(stderr, "surf-probe: warning: %s\n", warning.c_str());
 
   if (options.format == HitFormat::Csv) {
+    noteLoadedPlugin(plugin);
     std::fputs(formatHitCsv(record, angles, options.stokes).c_str(), stdout);
   } else {
-    std::printf("plug-in %s\n  fnInitDll returned %g, fnEvaluateCoating returned %g\n",
-                visible(shownPath(plugin.path())).c_str(), initResult, evaluateResult);
+    std::printf("plug-in %s\n  %s\n  fnInitDll returned %g, fnEvaluateCoating returned %g\n",
+                visible(shownPath(plugin.path())).c_str(), loadedDatasetText(plugin).c_str(),
+                initResult, evaluateResult);
     std::fputs(formatHitTable(record, angles, options.stokes).c_str(), stdout);
   }
 

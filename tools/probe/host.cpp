@@ -1,9 +1,12 @@
 #include "tools/probe/host.h"
 
 #include <cmath>
+#include <cstdio>
 
 #include "geometry/incidence.h"
+#include "tools/probe/dataset_identity.h"
 #include "tools/probe/errors.h"
+#include "tools/probe/input_text.h"
 #include "tools/probe/numbers.h"
 
 namespace probe {
@@ -28,6 +31,15 @@ double openPlugin(PluginLibrary &plugin, const std::string &path) {
     throw InputError(where + ": " + error);
   }
   return plugin.initDll()(&hostState);
+}
+
+std::string loadedDatasetText(const PluginLibrary &plugin) {
+  return describeIdentity(readDatasetIdentity(plugin.path()));
+}
+
+void noteLoadedPlugin(const PluginLibrary &plugin) {
+  std::fprintf(stderr, "surf-probe: plug-in %s: %s\n", visible(plugin.path()).c_str(),
+               loadedDatasetText(plugin).c_str());
 }
 
 std::vector<std::string> contractBreaches(const HitRecord &record, double evaluateResult) {

@@ -18,6 +18,14 @@ namespace probe {
 // Returns what fnInitDll returned.
 double openPlugin(PluginLibrary &plugin, const std::string &path);
 
+// The coating the loaded plug-in file records (tools/probe/dataset_identity.h), as one phrase:
+// "dataset datasetA, data file SHA-256 ...".
+std::string loadedDatasetText(const PluginLibrary &plugin);
+
+// For commands whose standard output is data: names the plug-in file and its dataset on
+// standard error.
+void noteLoadedPlugin(const PluginLibrary &plugin);
+
 // One fnEvaluateCoating call on the record; returns its return value.
 inline double evaluateRecord(const PluginLibrary &plugin, HitRecord &record) {
   return plugin.evaluateCoating()(record.input, nullptr, nullptr, nullptr, record.output);

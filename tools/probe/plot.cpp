@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "tools/probe/commands.h"
+#include "tools/probe/dataset_identity.h"
 #include "tools/probe/errors.h"
 #include "tools/probe/gnuplot.h"
 #include "tools/probe/host.h"
@@ -77,6 +78,13 @@ void appendDataBlock(std::string &script, const std::string &name,
 }
 
 }  // namespace
+
+std::string datasetTitle(const PluginLibrary &plugin) {
+  const std::optional<DatasetIdentity> identity = readDatasetIdentity(plugin.path());
+  return identity ? "dataset " + identity->name + " (SHA-256 " + identity->sha256.substr(0, 12) +
+                        "...)"
+                  : std::string("dataset unknown");
+}
 
 std::string buildGnuplotScript(const PlotData &data) {
   std::string s;
@@ -199,13 +207,14 @@ int runPlot(const ProbeOptions &options) {
   PlotData data = evaluatePlotData(plugin, options);
   data.outputPath = output.handOver();
   // The file name only: the chart is often shared, the directory means nothing elsewhere.
-  data.title = "Coating plug-in " + fileNameOf(plugin.path());
+  data.title = "Coating plug-in " + fileNameOf(plugin.path()) + ", " + datasetTitle(plugin);
   runGnuplot(gnuplot, buildGnuplotScript(data));
   const std::optional<PngSize> size = readPngSize(data.outputPath);
   if (!size || size->width != unsigned(data.width) || size->height != unsigned(data.height))
     throw ToolFailure(inQuotes(gnuplot) + " did not write a " + std::to_string(data.width) + "x" +
                       std::to_string(data.height) + " PNG");
   output.commit();
+  noteLoadedPlugin(plugin);
   std::fprintf(stderr, "surf-probe: wrote %s\n", visible(target).c_str());
   return 0;
 }

@@ -28,6 +28,10 @@ struct PlotData {
 // against the (unfolded) azimuth.
 std::string buildGnuplotScript(const PlotData &data);
 
+// "dataset datasetA (SHA-256 8e20bacaebe9...)" for chart titles: the name and the digest's
+// first twelve digits.
+std::string datasetTitle(const PluginLibrary &plugin);
+
 // Width and height from the IHDR chunk of a PNG file; nullopt if the file is not a PNG.
 struct PngSize {
   unsigned width, height;

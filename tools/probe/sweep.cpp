@@ -183,6 +183,7 @@ int runSweep(const ProbeOptions &options) {
   PluginLibrary plugin;
   requireInitResult(openPlugin(plugin, options.pluginPath));
   printDirectionNotes(options);
+  noteLoadedPlugin(plugin);
 
   output.write(sweepCsvHeader(quantity, options.stokes.has_value()));
   std::string text;
