@@ -1,4 +1,4 @@
-// commands.h - the four surf-probe commands. Each returns the exit status, or throws
+// commands.h - the surf-probe commands. Each returns the exit status, or throws
 // InputError / ToolFailure (see errors.h).
 #ifndef SURF_PROBE_COMMANDS_H
 #define SURF_PROBE_COMMANDS_H
@@ -11,6 +11,8 @@ int runHit(const ProbeOptions &options);
 int runBatch(const ProbeOptions &options);
 int runSweep(const ProbeOptions &options);
 int runPlot(const ProbeOptions &options);
+int runMap(const ProbeOptions &options);
+int runCompare(const ProbeOptions &options);
 
 }  // namespace probe
 

@@ -1,6 +1,5 @@
 // The single-hit command: one fnEvaluateCoating call, shown in full.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 
 #include "tools/probe/commands.h"
@@ -10,19 +9,6 @@
 #include "tools/probe/report.h"
 
 namespace probe {
-
-namespace {
-
-// The plug-in's path as the user would type it from here: relative when it lies below the
-// current directory, absolute otherwise.
-std::string shownPath(const std::string &path) {
-  std::error_code error;
-  const std::filesystem::path relative = std::filesystem::relative(path, error);
-  if (error || relative.empty() || *relative.begin() == "..") return path;
-  return relative.string();
-}
-
-}  // namespace
 
 int runHit(const ProbeOptions &options) {
   PluginLibrary plugin;
@@ -42,7 +28,7 @@ int runHit(const ProbeOptions &options) {
     std::fputs(formatHitCsv(record, angles, options.stokes).c_str(), stdout);
   } else {
     std::printf("plug-in %s\n  %s\n  fnInitDll returned %g, fnEvaluateCoating returned %g\n",
-                visible(shownPath(plugin.path())).c_str(), loadedDatasetText(plugin).c_str(),
+                visible(shownPluginPath(plugin.path())).c_str(), loadedDatasetText(plugin).c_str(),
                 initResult, evaluateResult);
     std::fputs(formatHitTable(record, angles, options.stokes).c_str(), stdout);
   }

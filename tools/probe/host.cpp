@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "geometry/incidence.h"
 #include "tools/probe/dataset_identity.h"
@@ -33,12 +34,19 @@ double openPlugin(PluginLibrary &plugin, const std::string &path) {
   return plugin.initDll()(&hostState);
 }
 
+std::string shownPluginPath(const std::string &path) {
+  std::error_code error;
+  const std::filesystem::path relative = std::filesystem::relative(path, error);
+  if (error || relative.empty() || *relative.begin() == "..") return path;
+  return relative.string();
+}
+
 std::string loadedDatasetText(const PluginLibrary &plugin) {
   return describeIdentity(readDatasetIdentity(plugin.path()));
 }
 
 void noteLoadedPlugin(const PluginLibrary &plugin) {
-  std::fprintf(stderr, "surf-probe: plug-in %s: %s\n", visible(plugin.path()).c_str(),
+  std::fprintf(stderr, "surf-probe: plug-in %s: %s\n", visible(shownPluginPath(plugin.path())).c_str(),
                loadedDatasetText(plugin).c_str());
 }
 

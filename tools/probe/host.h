@@ -18,6 +18,10 @@ namespace probe {
 // Returns what fnInitDll returned.
 double openPlugin(PluginLibrary &plugin, const std::string &path);
 
+// The plug-in's path as the user would type it from here: relative when it lies below the
+// current directory, absolute otherwise.
+std::string shownPluginPath(const std::string &path);
+
 // The coating the loaded plug-in file records (tools/probe/dataset_identity.h), as one phrase:
 // "dataset datasetA, data file SHA-256 ...".
 std::string loadedDatasetText(const PluginLibrary &plugin);

@@ -23,6 +23,8 @@ int runCommand(const probe::ProbeOptions &options) {
     case Command::Batch: return runBatch(options);
     case Command::Sweep: return runSweep(options);
     case Command::Plot: return runPlot(options);
+    case Command::Map: return runMap(options);
+    case Command::Compare: return runCompare(options);
   }
   return kExitFailure;
 }

@@ -26,7 +26,15 @@ double defaultAzimuth() { return std::atan2(0.2, 0.3) * surf::kRadToDeg; }
 namespace {
 
 // Which commands accept an option.
-enum CommandBit : unsigned { kHit = 1, kBatch = 2, kSweep = 4, kPlot = 8, kAll = 15 };
+enum CommandBit : unsigned {
+  kHit = 1,
+  kBatch = 2,
+  kSweep = 4,
+  kPlot = 8,
+  kMap = 16,
+  kCompare = 32,
+  kAll = 63
+};
 
 unsigned commandBit(Command command) {
   switch (command) {
@@ -34,6 +42,8 @@ unsigned commandBit(Command command) {
     case Command::Batch: return kBatch;
     case Command::Sweep: return kSweep;
     case Command::Plot: return kPlot;
+    case Command::Map: return kMap;
+    case Command::Compare: return kCompare;
   }
   return kHit;
 }
@@ -44,6 +54,8 @@ const char *commandName(Command command) {
     case Command::Batch: return "batch";
     case Command::Sweep: return "sweep";
     case Command::Plot: return "plot";
+    case Command::Map: return "map";
+    case Command::Compare: return "compare";
   }
   return "";
 }
@@ -102,6 +114,15 @@ Stokes stokesValue(const std::string &option, const std::string &text) {
   return s;
 }
 
+MapQuantity mapQuantityValue(const std::string &option, const std::string &text) {
+  if (text == "extinction") return MapQuantity::Extinction;
+  if (text == "pass") return MapQuantity::Pass;
+  if (text == "block") return MapQuantity::Block;
+  if (text == "reflectance") return MapQuantity::Reflectance;
+  if (text == "axis") return MapQuantity::Axis;
+  fail(option, "'" + text + "' is not one of extinction, pass, block, reflectance, axis");
+}
+
 SweepQuantity quantityValue(const std::string &option, const std::string &text) {
   if (text == "incidence") return SweepQuantity::Incidence;
   if (text == "azimuth") return SweepQuantity::Azimuth;
@@ -142,7 +163,7 @@ const OptionSpec kOptions[] = {
      [](ProbeOptions &o, const std::string &, const std::string &) { o.help = true; }},
     {"--plugin", nullptr, true, kAll,
      [](ProbeOptions &o, const std::string &, const std::string &v) { o.pluginPath = v; }},
-    {"--wavelength", nullptr, true, kHit | kSweep | kPlot,
+    {"--wavelength", nullptr, true, kHit | kSweep | kPlot | kMap,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        o.wavelength = numberValue(n, v);
      }},
@@ -158,7 +179,7 @@ const OptionSpec kOptions[] = {
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        o.azimuth = finiteValue(n, v);
      }},
-    {"--reference", nullptr, true, kHit | kSweep | kPlot,
+    {"--reference", nullptr, true, kHit | kSweep | kPlot | kMap,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        o.reference = vectorValue(n, v);
      }},
@@ -179,12 +200,12 @@ const OptionSpec kOptions[] = {
        else
          fail(n, "'" + v + "' is not one of table, csv");
      }},
-    {"--output", "-o", true, kBatch | kSweep | kPlot,
+    {"--output", "-o", true, kBatch | kSweep | kPlot | kMap | kCompare,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        if (v.empty()) fail(n, "the file name is empty");
        o.output = v;
      }},
-    {"--force", nullptr, false, kBatch | kSweep | kPlot,
+    {"--force", nullptr, false, kBatch | kSweep | kPlot | kMap | kCompare,
      [](ProbeOptions &o, const std::string &, const std::string &) { o.force = true; }},
     {"--timing", nullptr, false, kBatch,
      [](ProbeOptions &o, const std::string &, const std::string &) { o.timing = true; }},
@@ -202,15 +223,19 @@ const OptionSpec kOptions[] = {
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        o.step = finiteValue(n, v);
      }},
+    {"--quantity", nullptr, true, kMap,
+     [](ProbeOptions &o, const std::string &n, const std::string &v) {
+       o.quantity = mapQuantityValue(n, v);
+     }},
     {"--wavelengths", nullptr, true, kPlot,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        o.plotWavelengths = parseNumberList(n, v, 0);
      }},
-    {"--size", nullptr, true, kPlot,
+    {"--size", nullptr, true, kPlot | kMap,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        sizeValue(n, v, o.plotWidth, o.plotHeight);
      }},
-    {"--gnuplot", nullptr, true, kPlot,
+    {"--gnuplot", nullptr, true, kPlot | kMap,
      [](ProbeOptions &o, const std::string &, const std::string &v) { o.gnuplot = v; }},
 };
 
@@ -234,6 +259,12 @@ void checkCombinations(const ProbeOptions &o, const std::vector<std::string> &gi
   if (was("--normal") && angles)
     fail("--normal", "--incidence/--azimuth build the ray on the +z normal; leave out --normal");
   if (was("--force") && o.output.empty()) failSentence("--force", "only makes sense with -o FILE");
+  if (o.command == Command::Compare) {
+    // --plugin names plug-in A, as it names the plug-in of every other command.
+    std::size_t count = o.comparedPlugins.size() + (was("--plugin") ? 1 : 0);
+    if (count != 2)
+      throw InputError("compare needs two plug-ins: surf-probe compare PLUGIN_A PLUGIN_B");
+  }
   if (o.command != Command::Sweep) return;
 
   if (!o.over) fail("--over", "sweep needs --over incidence|azimuth|wavelength");
@@ -338,7 +369,10 @@ Command commandNamed(const std::string &word) {
   if (word == "batch") return Command::Batch;
   if (word == "sweep") return Command::Sweep;
   if (word == "plot") return Command::Plot;
-  throw InputError("unknown command '" + word + "' (commands: hit, batch, sweep, plot)");
+  if (word == "map") return Command::Map;
+  if (word == "compare") return Command::Compare;
+  throw InputError("unknown command '" + word +
+                   "' (commands: hit, batch, sweep, plot, map, compare)");
 }
 
 }  // namespace
@@ -354,6 +388,12 @@ ProbeOptions parseCommandLine(const std::vector<std::string> &args) {
     if (next == commandIndex) continue;
     const std::string &arg = args[next];
     // A lone "-" is the batch input "standard input", not an option.
+    if (!isOptionLike(arg) && options.command == Command::Compare) {
+      if (options.comparedPlugins.size() == 2)
+        throw InputError("unexpected argument '" + arg + "': compare takes two plug-ins");
+      options.comparedPlugins.push_back(arg);
+      continue;
+    }
     if (!isOptionLike(arg)) {
       if (options.command != Command::Batch || inputGiven)
         throw InputError("unexpected argument '" + arg + "'");
@@ -381,6 +421,8 @@ ProbeOptions parseCommandLine(const std::vector<std::string> &args) {
   }
   if (options.help) return options;
   checkCombinations(options, given);
+  if (options.command == Command::Compare && !options.pluginPath.empty())
+    options.comparedPlugins.insert(options.comparedPlugins.begin(), options.pluginPath);
   return options;
 }
 
@@ -393,8 +435,16 @@ const char *usageText() {
                    [OPTIONS] [-o FILE [--force]]
                                              tabulate the response while one quantity varies
   surf-probe plot [-o FILE.png [--force]] [--wavelengths L1,L2,...] [--size WxH]
-                  [--gnuplot PATH]           chart R and T against incidence and the
-                                             eigen-axes against azimuth (needs gnuplot)
+                  [--gnuplot PATH]           chart R and T and the extinction ratio against
+                                             incidence and the eigen-axes against azimuth
+                                             (needs gnuplot)
+  surf-probe map [--wavelength UM] [--quantity extinction|pass|block|reflectance|axis]
+                 -o FILE.png [--force] [--size WxH] [--gnuplot PATH]
+                                             a polar map over the cone of incidence on a +z
+                                             normal (needs gnuplot)
+  surf-probe compare PLUGIN_A PLUGIN_B [-o FILE [--force]]
+                                             both datasets' figures of merit side by side
+                                             and their largest differences
 
 The hit (all commands but batch):
   --wavelength UM        wavelength in micrometres (default 0.555; the table covers 0.40..0.70)

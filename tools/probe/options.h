@@ -11,7 +11,8 @@
 
 namespace probe {
 
-enum class Command { Hit, Batch, Sweep, Plot };
+enum class Command { Hit, Batch, Sweep, Plot, Map, Compare };
+enum class MapQuantity { Extinction, Pass, Block, Reflectance, Axis };
 enum class SweepQuantity { Incidence, Azimuth, Wavelength };
 enum class HitFormat { Table, Csv };
 
@@ -56,6 +57,12 @@ struct ProbeOptions {
   int plotWidth = 1200;
   int plotHeight = 900;
   std::string gnuplot;  // empty: look for gnuplot on PATH
+
+  // map
+  MapQuantity quantity = MapQuantity::Extinction;
+
+  // compare: the two plug-ins
+  std::vector<std::string> comparedPlugins;
 };
 
 // Parses the arguments after the program name. Throws InputError naming the option and what

@@ -37,6 +37,7 @@ class OutputTarget {
   std::string handOver();
 
   bool toStandardOutput() const { return path_.empty(); }
+  const std::string &path() const { return path_; }
   const std::string &temporaryPath() const { return temporary_; }
 
  private:

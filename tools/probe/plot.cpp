@@ -135,11 +135,11 @@ std::string buildGnuplotScript(const PlotData &data) {
   s += "unset logscale y\nset format y '%g'\n";
 
   s += "set title " +
-       gnuplotQuoted("Eigen-axis angle from s towards p, incidence " + titleNumber(data.fixedIncidence) + " deg, " +
+       gnuplotQuoted("Eigen-axes, incidence " + titleNumber(data.fixedIncidence) + " deg, " +
                      titleNumber(data.azimuthWavelength) + " um") +
        "\n";
   s += "set xlabel 'azimuth of the plane of incidence (deg)'\n"
-       "set ylabel 'axis angle in the s/p basis (deg)'\n";
+       "set ylabel 'axis angle from s towards p (deg)'\n";
   s += "set xrange [0:360]\nset yrange [-90:90]\nset xtics 45\nset ytics 30\n";
   // Points, not lines: the angle wraps from +90 to -90 and a line would cross the panel.
   s += "plot $azimuth using 1:6 with points pt 7 ps 0.6 lc rgb '#1f77b4' "
@@ -187,12 +187,28 @@ bool endsWithPng(const std::string &path) {
 
 }  // namespace
 
-int runPlot(const ProbeOptions &options) {
-  const std::string target = options.output.empty() ? kDefaultPlotFile : options.output;
+void drawChart(const std::string &gnuplot, const std::string &script, int width, int height,
+               OutputTarget &output, const PluginLibrary &plugin) {
+  runGnuplot(gnuplot, script);
+  const std::optional<PngSize> size = readPngSize(output.temporaryPath());
+  if (!size || size->width != unsigned(width) || size->height != unsigned(height))
+    throw ToolFailure(inQuotes(gnuplot) + " did not write a " + std::to_string(width) + "x" +
+                      std::to_string(height) + " PNG");
+  output.commit();
+  noteLoadedPlugin(plugin);
+  std::fprintf(stderr, "surf-probe: wrote %s\n", visible(output.path()).c_str());
+}
+
+void requirePngName(const std::string &target) {
   // gnuplot draws PNG here; a chart named otherwise would be a PNG in disguise.
   if (!endsWithPng(target))
     throw InputError("-o " + inQuotes(target) + ": charts are drawn as PNG; name the file *.png");
   gnuplotOutputPath(target, "-o");  // refuses a name gnuplot cannot be given
+}
+
+int runPlot(const ProbeOptions &options) {
+  const std::string target = options.output.empty() ? kDefaultPlotFile : options.output;
+  requirePngName(target);
   const std::string gnuplot = gnuplotProgram(options.gnuplot);
   OutputTarget output(target, options.force);
   PluginLibrary plugin;
@@ -208,14 +224,7 @@ int runPlot(const ProbeOptions &options) {
   data.outputPath = output.handOver();
   // The file name only: the chart is often shared, the directory means nothing elsewhere.
   data.title = "Coating plug-in " + fileNameOf(plugin.path()) + ", " + datasetTitle(plugin);
-  runGnuplot(gnuplot, buildGnuplotScript(data));
-  const std::optional<PngSize> size = readPngSize(data.outputPath);
-  if (!size || size->width != unsigned(data.width) || size->height != unsigned(data.height))
-    throw ToolFailure(inQuotes(gnuplot) + " did not write a " + std::to_string(data.width) + "x" +
-                      std::to_string(data.height) + " PNG");
-  output.commit();
-  noteLoadedPlugin(plugin);
-  std::fprintf(stderr, "surf-probe: wrote %s\n", visible(target).c_str());
+  drawChart(gnuplot, buildGnuplotScript(data), data.width, data.height, output, plugin);
   return 0;
 }
 

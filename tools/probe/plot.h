@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/probe/gnuplot.h"
+#include "tools/probe/output_file.h"
 #include "tools/probe/sweep.h"
 
 namespace probe {
@@ -31,6 +32,16 @@ std::string buildGnuplotScript(const PlotData &data);
 // "dataset datasetA (SHA-256 8e20bacaebe9...)" for chart titles: the name and the digest's
 // first twelve digits.
 std::string datasetTitle(const PluginLibrary &plugin);
+
+// Checks that the chart drawn into the output's temporary file is a PNG of width x height,
+// puts it in place and says so (with the plug-in and its dataset) on standard error. Throws
+// ToolFailure when gnuplot fails or draws something else.
+void drawChart(const std::string &gnuplot, const std::string &script, int width, int height,
+               OutputTarget &output, const PluginLibrary &plugin);
+
+// The name of a chart's file: *.png (gnuplot draws PNG; a chart named otherwise would be a PNG
+// in disguise) and one gnuplot can be given. Throws InputError naming -o.
+void requirePngName(const std::string &target);
 
 // Width and height from the IHDR chunk of a PNG file; nullopt if the file is not a PNG.
 struct PngSize {
