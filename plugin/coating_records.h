@@ -107,7 +107,9 @@ enum CoatingOutputIndex {
 //
 // Normal incidence. A ray with no transverse part (ray.x and ray.y both below 1e-12, or their
 // product below 1e-12 while neither is) leaves both axes unturned: the stronger reflection axis
-// lies along the frame's y-axis and the pass axis along its x-axis. That is the limit of rays
+// lies along the frame's y-axis and the pass axis along its x-axis. (The second case also takes
+// rays in a band about 1e-12 wide beside the x-z and y-z planes; beside the x-z plane their axes
+// are turned by 90 degrees from those of their neighbours.) That is the limit of rays
 // approaching the normal from azimuth m + 90 degrees (for a reference direction along +x, in the
 // y-z plane; from the x-z plane the axes sit 90 degrees away), and its s lies along the
 // reference direction's projection. The scalars at normal incidence are the table's azimuth 0:
