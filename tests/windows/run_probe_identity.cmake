@@ -11,6 +11,10 @@ endif()
 file(SHA256 "${DATA}" digest)
 set(ENV{WINEDEBUG} -all)
 set(ENV{WINEDLLOVERRIDES} "mscoree,mshtml=")
+# Under qemu's i386 emulation, as for the cross-check (tests/windows/run.sh).
+if(NOT DEFINED ENV{QEMU_RESERVED_VA})
+  set(ENV{QEMU_RESERVED_VA} 0xffff0000)
+endif()
 execute_process(COMMAND ${WINE} ${PROBE} --plugin ${PLUGIN}
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 set(expected "dataset ${NAME}, data file SHA-256 ${digest}")
