@@ -27,10 +27,6 @@ inline double ulpsAway(double v, int k) {
   return fromBits(0x8000000000000000ull | static_cast<uint64_t>(-signedMagnitude));
 }
 
-const double kInf = std::numeric_limits<double>::infinity();
-const double kNaN = std::numeric_limits<double>::quiet_NaN();
-const double kDenormMin = std::numeric_limits<double>::denorm_min();
-
 // Values that sit on the evaluation's decision points: the 1e-12 tolerance from both sides, one
 // unit in the last place around 1 and the grid ends, the not-a-numbers (quiet, signalling, with
 // payloads, both signs), infinities, subnormals, signed zeros, squares that overflow or vanish,

@@ -10,10 +10,15 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "plugin/coating_records.h"
 
 namespace surf_test {
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+const double kInf = std::numeric_limits<double>::infinity();
+const double kDenormMin = std::numeric_limits<double>::denorm_min();  // 4.9e-324
 
 struct V3 {
   double x, y, z;

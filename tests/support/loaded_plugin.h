@@ -1,6 +1,5 @@
 // loaded_plugin.h - the plug-in loaded by path and its two exports bound by name, as a host does
-// it: dlopen on Linux, LoadLibrary on Windows (a Unix path given under Wine is read as a path on
-// drive Z:, where Wine maps the root).
+// it: dlopen on Linux, LoadLibrary on Windows.
 #ifndef SURF_TESTS_SUPPORT_LOADED_PLUGIN_H
 #define SURF_TESTS_SUPPORT_LOADED_PLUGIN_H
 
@@ -34,16 +33,25 @@ inline void *exportNamed(const LoadedPlugin &plugin, const char *name) {
 #endif
 }
 
+// A path as this platform's file functions take it: under Wine a Unix path is a path on drive
+// Z:, where Wine maps the root.
+inline std::string platformPath(const char *path) {
+  std::string p = path;
+#if defined(_WIN32)
+  if (!p.empty() && p[0] == '/') {
+    for (char &c : p) c = c == '/' ? '\\' : c;
+    p = "Z:" + p;
+  }
+#endif
+  return p;
+}
+
 // Loads the plug-in at `path` and binds both exports. The module stays loaded for the life of
 // the process.
 inline LoadedPlugin loadPlugin(const char *path) {
   LoadedPlugin p;
-  std::string where = path;
+  const std::string where = platformPath(path);
 #if defined(_WIN32)
-  if (!where.empty() && where[0] == '/') {
-    for (char &c : where) c = c == '/' ? '\\' : c;
-    where = "Z:" + where;
-  }
   p.module = reinterpret_cast<void *>(LoadLibraryA(where.c_str()));
   if (p.module == nullptr) {
     p.error = "cannot load " + where + ": error " + std::to_string(GetLastError());

@@ -17,25 +17,24 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-#include <windows.h>
-#else
-#include <dlfcn.h>
-#endif
-
 #include "plugin/coating_records.h"
+#include "tests/support/bits.h"
+#include "tests/support/loaded_plugin.h"
 #include "tests/windows/fpu_state.h"
 #include "tests/windows/hit_records.h"
 
 namespace {
 
-using hits::fromBits;
 using hits::HitRecord;
 using hits::kInputSlots;
 using hits::kInputUsed;
 using hits::kOutputSlots;
 using hits::kOutputUsed;
-using hits::toBits;
+using surf_test::fromBits;
+using surf_test::kUnwrittenBits;
+using surf_test::platformPath;
+using surf_test::sameBits;
+using Plugin = surf_test::LoadedPlugin;
 
 constexpr int kRandomHits = 3000;
 // Two builds agree when each output value is equal, or within this relative difference.
@@ -62,69 +61,23 @@ void check(bool ok, const char *format, ...) {
   va_end(args);
 }
 
-bool sameBits(double a, double b) { return toBits(a) == toBits(b); }
-
 // --- loading the plug-in -------------------------------------------------------------------
 
-struct Plugin {
-  FnInitDll init = nullptr;
-  FnEvaluateCoating evaluate = nullptr;
-#if defined(_WIN32)
-  HMODULE module = nullptr;
-#else
-  void *module = nullptr;
-#endif
-};
-
-// Under Wine a Unix path is handed over as a path on drive Z:, where Wine maps the root.
-std::string platformPath(const char *path) {
-  std::string p = path;
-#if defined(_WIN32)
-  if (!p.empty() && p[0] == '/') {
-    for (char &c : p) {
-      if (c == '/') c = '\\';
-    }
-    p = "Z:" + p;
-  }
-#endif
-  return p;
-}
-
-template <typename Fn>
-Fn bind(Plugin &plugin, const char *name) {
-#if defined(_WIN32)
-  return reinterpret_cast<Fn>(reinterpret_cast<void *>(GetProcAddress(plugin.module, name)));
-#else
-  return reinterpret_cast<Fn>(dlsym(plugin.module, name));
-#endif
-}
-
 bool loadPlugin(const char *path, Plugin &plugin) {
-  const std::string p = platformPath(path);
-#if defined(_WIN32)
-  plugin.module = LoadLibraryA(p.c_str());
-  if (!plugin.module) {
-    std::printf("cannot load %s: error %lu\n", p.c_str(), GetLastError());
+  plugin = surf_test::loadPlugin(path);
+  if (plugin.module == nullptr) {
+    std::printf("%s\n", plugin.error.c_str());
     return false;
   }
-#else
-  plugin.module = dlopen(p.c_str(), RTLD_NOW | RTLD_LOCAL);
-  if (!plugin.module) {
-    std::printf("cannot load %s: %s\n", p.c_str(), dlerror());
-    return false;
-  }
-#endif
-  plugin.init = bind<FnInitDll>(plugin, "fnInitDll");
-  plugin.evaluate = bind<FnEvaluateCoating>(plugin, "fnEvaluateCoating");
   check(plugin.init != nullptr, "fnInitDll is not exported by name");
   check(plugin.evaluate != nullptr, "fnEvaluateCoating is not exported by name");
-  return plugin.init != nullptr && plugin.evaluate != nullptr;
+  return plugin.ok();
 }
 
 #if defined(_WIN32)
 void checkOrdinals(Plugin &plugin) {
   auto byOrdinal = [&](int ordinal) {
-    return reinterpret_cast<void *>(GetProcAddress(plugin.module, MAKEINTRESOURCEA(ordinal)));
+    return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(plugin.module), MAKEINTRESOURCEA(ordinal)));
   };
   check(byOrdinal(2) == reinterpret_cast<void *>(plugin.init),
         "ordinal 2 is not the function exported as fnInitDll");
@@ -135,7 +88,7 @@ void checkOrdinals(Plugin &plugin) {
   }
   for (const char *name : {"DllMain", "_fnInitDll", "fnInitDll@4", "_fnEvaluateCoating",
                            "fnEvaluateCoating@20", "DllMain@12", "_DllMain@12"}) {
-    check(GetProcAddress(plugin.module, name) == nullptr, "%s is exported", name);
+    check(surf_test::exportNamed(plugin, name) == nullptr, "%s is exported", name);
   }
 }
 #endif
@@ -249,7 +202,7 @@ struct HitResult {
 HitResult evaluateHit(const Plugin &plugin, const HitRecord &hit) {
   HitResult r;
   std::memcpy(r.in, hit.in, sizeof r.in);
-  for (int i = 0; i < kOutputSlots; ++i) r.out[i] = fromBits(hits::kOutputFillBits + i);
+  for (int i = 0; i < kOutputSlots; ++i) r.out[i] = fromBits(kUnwrittenBits + i);
   int junk = 0;
   const FpuState before = readFpu();
   r.ret = evaluate(plugin, r.in, reinterpret_cast<void *>(1), reinterpret_cast<void *>(-1),
@@ -259,10 +212,10 @@ HitResult evaluateHit(const Plugin &plugin, const HitRecord &hit) {
   const char *name = hit.name.c_str();
   check(sameBits(r.ret, 0.0), "%s: returned %.17g, not 0.0", name, r.ret);
   for (int i = 0; i < kOutputUsed; ++i) {
-    check(toBits(r.out[i]) != hits::kOutputFillBits + i, "%s: output %d not written", name, i);
+    check(surf_test::bits(r.out[i]) != kUnwrittenBits + i, "%s: output %d not written", name, i);
   }
   for (int i = kOutputUsed; i < kOutputSlots; ++i) {
-    check(toBits(r.out[i]) == hits::kOutputFillBits + i, "%s: wrote past the output, element %d",
+    check(surf_test::bits(r.out[i]) == kUnwrittenBits + i, "%s: wrote past the output, element %d",
           name, i);
   }
   check(sameBits(r.out[kOutReflectionPhase], 180.0) &&
@@ -334,12 +287,12 @@ void checkNullRecords(const Plugin &plugin, const HitRecord &hit) {
   double in[kInputSlots];
   double out[kOutputSlots];
   std::memcpy(in, hit.in, sizeof in);
-  for (int i = 0; i < kOutputSlots; ++i) out[i] = fromBits(hits::kOutputFillBits + i);
+  for (int i = 0; i < kOutputSlots; ++i) out[i] = fromBits(kUnwrittenBits + i);
   double r = evaluate(plugin, nullptr, nullptr, nullptr, nullptr, out);
   check(sameBits(r, 0.0), "null input record: returned %.17g", r);
   bool untouched = true;
   for (int i = 0; i < kOutputSlots; ++i) {
-    untouched = untouched && toBits(out[i]) == hits::kOutputFillBits + i;
+    untouched = untouched && surf_test::bits(out[i]) == kUnwrittenBits + i;
   }
   check(untouched, "null input record: the output record was written");
   r = evaluate(plugin, in, nullptr, nullptr, nullptr, nullptr);
@@ -357,8 +310,8 @@ const char kFileHeader[] = "surf-crosscheck results 1";
 
 void putHex(std::FILE *f, const double *v, int n) {
   for (int i = 0; i < n; ++i) {
-    std::fprintf(f, " %08lx%08lx", static_cast<unsigned long>(toBits(v[i]) >> 32),
-                 static_cast<unsigned long>(toBits(v[i]) & 0xffffffffu));
+    std::fprintf(f, " %08lx%08lx", static_cast<unsigned long>(surf_test::bits(v[i]) >> 32),
+                 static_cast<unsigned long>(surf_test::bits(v[i]) & 0xffffffffu));
   }
 }
 
@@ -564,7 +517,7 @@ int main(int argc, char **argv) {
   checkOrdinals(plugin);
 #endif
 
-  const std::vector<HitRecord> hitList = hits::goldenHits(kRandomHits);
+  const std::vector<HitRecord> hitList = hits::crosscheckHits(kRandomHits);
   std::vector<HitResult> results;
   results.reserve(hitList.size());
   for (const HitRecord &hit : hitList) results.push_back(evaluateHit(plugin, hit));
