@@ -8,17 +8,14 @@
 
 #include "geometry/incidence.h"
 #include "geometry/units.h"
+#include "tests/support/bits.h"
 
 namespace surf {
 namespace {
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-uint64_t bits(double v) {
-  uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
-}
+using surf_test::bits;
 
 // Same double, signed zeros and not-a-numbers told apart by their bits.
 #define EXPECT_SAME_DOUBLE(expected, actual) EXPECT_EQ(bits(expected), bits(actual)) \

@@ -1,6 +1,5 @@
 // Black-box tests: the plug-in loaded by path and called through its two exports, as a host
 // calls it. Expected values come from the data file, not from the library's own code.
-#include <dlfcn.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -11,9 +10,12 @@
 
 #include "plugin/coating_records.h"
 #include "tests/data_file.h"
+#include "tests/support/bits.h"
+#include "tests/support/loaded_plugin.h"
 
 namespace {
 
+using surf_test::bits;
 using surf_test::DataFile;
 
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
@@ -21,29 +23,7 @@ const double kUlp = std::numeric_limits<double>::epsilon();
 constexpr int kInputSize = 24;  // a host record longer than the 18 elements the plug-in uses
 constexpr double kPoison = -12345.678;
 
-uint64_t bits(double v) {
-  uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
-}
-
-struct Plugin {
-  void *handle = nullptr;
-  FnInitDll init = nullptr;
-  FnEvaluateCoating evaluate = nullptr;
-};
-
-const Plugin &plugin() {
-  static Plugin p = [] {
-    Plugin q;
-    q.handle = dlopen(SURF_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-    if (q.handle == nullptr) return q;
-    q.init = reinterpret_cast<FnInitDll>(dlsym(q.handle, "fnInitDll"));
-    q.evaluate = reinterpret_cast<FnEvaluateCoating>(dlsym(q.handle, "fnEvaluateCoating"));
-    return q;
-  }();
-  return p;
-}
+const surf_test::LoadedPlugin &plugin() { return surf_test::builtPlugin(); }
 
 const DataFile &data() {
   static DataFile f = surf_test::readDataFile(SURF_DATASET_FILE);
@@ -92,9 +72,7 @@ const double kPlusZ[3] = {0, 0, 1};
 class PluginTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_NE(nullptr, plugin().handle) << dlerror();
-    ASSERT_NE(nullptr, plugin().init);
-    ASSERT_NE(nullptr, plugin().evaluate);
+    ASSERT_TRUE(plugin().ok()) << plugin().error;
     ASSERT_EQ(static_cast<size_t>(11191 * 12), data().values.size());
   }
 };

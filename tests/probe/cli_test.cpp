@@ -13,6 +13,7 @@
 #include <random>
 #include <sstream>
 
+#include "tests/support/bits.h"
 #include "tools/probe/dataset_identity.h"
 #include "tools/probe/map.h"
 #include "tools/probe/options.h"
@@ -25,11 +26,7 @@ namespace {
 namespace fs = std::filesystem;
 using probe::HitRecord;
 
-uint64_t bits(double v) {
-  uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
-}
+using surf_test::bits;
 
 std::string readFile(const fs::path &path) {
   std::ifstream in(path, std::ios::binary);

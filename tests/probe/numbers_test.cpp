@@ -10,6 +10,7 @@
 #include <random>
 #include <sstream>
 
+#include "tests/support/bits.h"
 #include "tools/probe/batch.h"
 #include "tools/probe/errors.h"
 #include "tools/probe/input_text.h"
@@ -19,11 +20,7 @@ namespace {
 
 using namespace probe;
 
-uint64_t bits(double v) {
-  uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
-}
+using surf_test::bits;
 
 struct NumberCase {
   const char *text;

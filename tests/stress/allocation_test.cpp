@@ -19,7 +19,7 @@ constexpr uint64_t kSeed = 0xa110c0de5eed0002ull;
 
 TEST(Allocation, EvaluationsThroughThePluginAllocateNothing) {
   const LoadedPlugin &plugin = loadedPlugin();
-  ASSERT_NE(nullptr, plugin.evaluate) << (plugin.error ? plugin.error : "fnEvaluateCoating");
+  ASSERT_NE(nullptr, plugin.evaluate) << plugin.error;
   std::vector<double> records = makeRecords(kRecords, kSeed);
   std::vector<double> out(static_cast<size_t>(kRecords) * kCoatingOutputCount, 0.0);
   double *in = records.data();

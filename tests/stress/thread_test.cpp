@@ -89,7 +89,7 @@ int countMismatches(const Results &serial, const Results &threaded, int thread) 
 
 TEST(ConcurrentEvaluation, FourThreadsGiveTheSerialResultsBitForBit) {
   const LoadedPlugin &plugin = loadedPlugin();
-  ASSERT_NE(nullptr, plugin.evaluate) << (plugin.error ? plugin.error : "fnEvaluateCoating");
+  ASSERT_NE(nullptr, plugin.evaluate) << plugin.error;
   ASSERT_NE(nullptr, plugin.init);
 
   const std::vector<double> records = makeRecords(kRecords, kSeed);
@@ -134,7 +134,7 @@ TEST(ConcurrentEvaluation, FourThreadsGiveTheSerialResultsBitForBit) {
 // the comparison above compares something.
 TEST(ConcurrentEvaluation, RecordsAreDistinctAndEveryOutputIsWritten) {
   const LoadedPlugin &plugin = loadedPlugin();
-  ASSERT_NE(nullptr, plugin.evaluate) << (plugin.error ? plugin.error : "fnEvaluateCoating");
+  ASSERT_NE(nullptr, plugin.evaluate) << plugin.error;
   const std::vector<double> records = makeRecords(kRecords, kSeed);
   const std::vector<double> again = makeRecords(kRecords, kSeed);
   ASSERT_EQ(records.size(), again.size());
