@@ -1,5 +1,7 @@
 // libFuzzer target: any byte string becomes one fnEvaluateCoating call (fuzz_input.h), and
-// everything that must hold for every input record is checked. A violation aborts, which
+// everything that must hold for every input record is checked, first of all that the literal
+// reference evaluation (tests/reference) gives the same bits: the fuzzer hunts for any input on
+// which the plug-in parts from the definitions, not only for crashes. A violation aborts, which
 // libFuzzer reports as a crash and saves the input.
 //
 // The exports are linked in directly (plugin/exports.cpp and surf_core, all built with the
@@ -20,13 +22,15 @@
 #include "mueller/mueller.h"
 #include "fuzz/fuzz_input.h"
 #include "plugin/coating_records.h"
+#include "tests/reference/reference_evaluation.h"
 
 extern "C" double fnEvaluateCoating(double *input, void *, void *, void *, double *output);
 
 namespace {
 
-using surf_fuzz::fromBits;
-using surf_fuzz::toBits;
+using surf_test::bits;
+using surf_test::fromBits;
+using surf_test::sameBits;
 
 // The record handed to the plug-in is longer than the 18 elements it may use, with host data
 // around and after the used elements; none of it may change.
@@ -43,8 +47,6 @@ constexpr uint64_t kHostData = 0x7FF0BAD0DA7A0000ull;
 void require(bool ok, const char *what, int element = -1) {
   if (!ok) fail(what, element);
 }
-
-bool sameBits(double a, double b) { return toBits(a) == toBits(b); }
 
 // The evaluation's shortcuts must give the bits of the computations they stand for, on any
 // values: the sparse Mueller products against the full ones, the guessed grid search against a
@@ -136,7 +138,7 @@ void fillInput(double *in, int count, const surf_fuzz::FuzzCall &c) {
 
 void checkOutput(const double *out, uint64_t poison) {
   for (int k = 0; k < kCoatingOutputCount; ++k)
-    require(toBits(out[k]) != poison, "output element not written", k);
+    require(bits(out[k]) != poison, "output element not written", k);
   require(sameBits(out[kOutReflectionPhase], 180.0), "reflection phase is not 180", 6);
   require(sameBits(out[kOutTransmissionPhase], 0.0), "transmission phase is not +0", 7);
   require(sameBits(out[kOutAuxiliaryValue], -1.0), "auxiliary value is not -1", 8);
@@ -173,6 +175,27 @@ void checkInput(const double *before, const double *after, int count) {
   }
 }
 
+// The call the plug-in made, made again on the record as it was before, by the literal reference:
+// the same return value, the same record afterwards and the same outputs, bit for bit.
+void requireSameAsReference(const double *inBefore, const double *in, const double *out,
+                            double returned) {
+  double refIn[kPaddedInput], refOut[kCoatingOutputCount];
+  std::memcpy(refIn, inBefore, sizeof refIn);
+  for (double &v : refOut) v = fromBits(kPoisonB);
+  const double refReturned =
+      surf_reference::evaluateCoating(refIn, nullptr, nullptr, nullptr, refOut);
+  auto same = [](double mine, double reference, const char *what, int element) {
+    if (surf_test::sameResult(mine, reference)) return;
+    std::fprintf(stderr, "evaluate_fuzzer: %s %d: plug-in %016llx, literal reference %016llx\n",
+                 what, element, static_cast<unsigned long long>(bits(mine)),
+                 static_cast<unsigned long long>(bits(reference)));
+    fail("the plug-in differs from the literal reference", element);
+  };
+  same(returned, refReturned, "return value", -1);
+  for (int k = 0; k < kPaddedInput; ++k) same(in[k], refIn[k], "input element", k);
+  for (int k = 0; k < kCoatingOutputCount; ++k) same(out[k], refOut[k], "output element", k);
+}
+
 void checkNullCalls(const surf_fuzz::FuzzCall &c) {
   double in[kPaddedInput], inBefore[kPaddedInput];
   double out[kCoatingOutputCount];
@@ -186,7 +209,7 @@ void checkNullCalls(const surf_fuzz::FuzzCall &c) {
   for (int k = 0; k < kPaddedInput; ++k)
     require(sameBits(in[k], inBefore[k]), "input written although a pointer was null", k);
   for (int k = 0; k < kCoatingOutputCount; ++k)
-    require(toBits(out[k]) == kPoisonA, "output written although a pointer was null", k);
+    require(bits(out[k]) == kPoisonA, "output written although a pointer was null", k);
 }
 
 }  // namespace
@@ -216,6 +239,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   for (double &v : out) v = fromBits(kPoisonA);
   const double r = fnEvaluateCoating(in, c.unused, c.unused, c.unused, out);
   require(sameBits(r, 0.0), "return value is not 0.0");
+  requireSameAsReference(inBefore, in, out, r);
   checkInput(inBefore, in, kPaddedInput);
   checkOutput(out, kPoisonA);
 

@@ -32,46 +32,17 @@
 #include <limits>
 #include <vector>
 
+#include "tests/support/hit_families.h"
+
 namespace surf_fuzz {
 
-inline double fromBits(uint64_t b) {
-  double v;
-  std::memcpy(&v, &b, sizeof v);
-  return v;
-}
+using surf_test::bits;
+using surf_test::fromBits;
 
-inline uint64_t toBits(double v) {
-  uint64_t b;
-  std::memcpy(&b, &v, sizeof b);
-  return b;
-}
-
-// Values that sit on the evaluation's decision points: the 1e-12 tolerance from both sides, one
-// unit in the last place around 1 and the grid ends, the not-a-numbers (quiet, signalling, with
-// payloads, both signs), infinities, subnormals, signed zeros, squares that overflow or vanish,
-// and the components of the documented example geometries.
-inline const double kSpecialValues[] = {
-    0.0, -0.0, 1.0, -1.0,
-    std::nextafter(1.0, 0.0), std::nextafter(1.0, 2.0), 1.0 - 1e-12, 1.0 + 1e-12,
-    1.0 - 0.9e-12, 1.0 + 0.9e-12, 1.0 - 1.1e-12, 1.0 + 1.1e-12, 1.0 - 5e-13, 1.0 + 1e-13,
-    1e-12, -1e-12, std::nextafter(1e-12, 0.0), -std::nextafter(1e-12, 0.0),
-    std::nextafter(1e-12, 1.0), 1e-13, -1e-13, 3e-13, -4e-13, 1e-11, -1e-11,
-    fromBits(0x7FF8000000000000ull), fromBits(0xFFF8000000000000ull),
-    fromBits(0x7FF8000000000123ull), fromBits(0x7FF0000000000001ull),
-    fromBits(0xFFF4000000000000ull), fromBits(0x7FF7FFFFFFFFFFFFull),
-    std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity(),
-    std::numeric_limits<double>::denorm_min(), -std::numeric_limits<double>::denorm_min(),
-    std::numeric_limits<double>::min(), -std::numeric_limits<double>::min(),
-    std::numeric_limits<double>::max(), -std::numeric_limits<double>::max(),
-    1e200, -1e200, 1e-200, 1e154, 1e-160, 1e5,
-    0.4, 0.7, 0.55, 0.555, 0.553, 0.62, 0.39, 0.71,
-    std::nextafter(0.4, 0.0), std::nextafter(0.4, 1.0),
-    std::nextafter(0.7, 0.0), std::nextafter(0.7, 1.0),
-    0.5, -0.5, 0.6, -0.6, 0.8, -0.8, 0.3, -0.3, 0.2, -0.2,
-    0.7071067811865476, -0.7071067811865476, std::nextafter(0.7071067811865476, 1.0),
-    0.9327379053088815, 0.5291502622129181, 3e-4, 2e-4, 89.0, 90.0, 45.0,
-};
-constexpr int kSpecialCount = sizeof kSpecialValues / sizeof kSpecialValues[0];
+// The values that sit on the evaluation's decision points (tests/support/hit_families.h): a
+// seed names one by its index.
+using surf_test::kSpecialValues;
+constexpr int kSpecialCount = surf_test::kSpecialValueCount;
 
 // The length of an axis vector in vector mode 2, and the size of its other two components.
 inline const double kNearOne[] = {1.0, -1.0, 1.0 - 5e-13, 1.0 + 1e-13, 1.0 - 1e-12,
@@ -201,7 +172,7 @@ class Encoder {
   // A value by its exact bit pattern.
   Encoder &raw(double v) {
     bytes_.push_back(kSelectorRaw);
-    const uint64_t b = toBits(v);
+    const uint64_t b = bits(v);
     for (int k = 0; k < 8; ++k) bytes_.push_back(static_cast<uint8_t>(b >> (8 * k)));
     return *this;
   }

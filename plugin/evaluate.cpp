@@ -1,3 +1,16 @@
+// The evaluation driver. Every floating-point operation of an evaluation is fixed: its operands,
+// their order and grouping, each rounded by itself. Results are compared bit for bit, so:
+//   - never regroup or reorder a sum or a product, swap the operands of one (that chooses which
+//     not-a-number comes out), turn a division into a reciprocal product, form a constant another
+//     way (x * kRadToDeg, never x / kDegToRad) or replace a maths call;
+//   - keep the flags of cmake/arithmetic.cmake: -ffp-contract=off (no fused multiply-add),
+//     no fast maths, -O2 rather than -O3, SSE2 on 32-bit x86, the FPU control words untouched;
+//   - for speed, statements that do not depend on each other may move (a maths call whose
+//     arguments are ready may go first), values may share SSE2 lanes, and a shortcut may stand in
+//     for the literal computation if a test shows it gives the same bits on every input.
+// Check a change with ctest -R 'AgainstTheReference|golden_bits' (the plug-in against the literal
+// reference evaluation in tests/reference, and the committed bits in tests/golden), then
+// ./test.sh native native-b. docs/exactness.md has the operations, the flags and the reasons.
 #include "plugin/evaluate.h"
 
 #include "coating/lookup.h"

@@ -111,7 +111,7 @@ bool read(const char *path, std::vector<Entry> &entries) {
 int report(const Entry &was, const Entry &now, const char *wasName, const char *nowName) {
   int count = 0;
   auto note = [&](double a, double b, const std::string &what) {
-    if (sameBits(a, b)) return;
+    if (sameResult(a, b)) return;
     ++count;
     std::printf("  %s %s: %s %s, %s %s\n", now.name.c_str(), what.c_str(), wasName,
                 hexBits(a).c_str(), nowName, hexBits(b).c_str());

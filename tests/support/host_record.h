@@ -72,11 +72,11 @@ inline std::string firstDifference(const HostCall &a, const HostCall &b, const c
   auto differ = [&](double x, double y, const std::string &what) {
     return what + ": " + aName + " " + hexBits(x) + ", " + bName + " " + hexBits(y);
   };
-  if (!sameBits(a.returned, b.returned)) return differ(a.returned, b.returned, "return value");
+  if (!sameResult(a.returned, b.returned)) return differ(a.returned, b.returned, "return value");
   for (int k = 0; k < kInputSlots; ++k)
-    if (!sameBits(a.in[k], b.in[k])) return differ(a.in[k], b.in[k], inputElementName(k));
+    if (!sameResult(a.in[k], b.in[k])) return differ(a.in[k], b.in[k], inputElementName(k));
   for (int k = 0; k < kOutputSlots; ++k)
-    if (!sameBits(a.out[k], b.out[k])) return differ(a.out[k], b.out[k], outputElementName(k));
+    if (!sameResult(a.out[k], b.out[k])) return differ(a.out[k], b.out[k], outputElementName(k));
   return "";
 }
 
