@@ -11,7 +11,6 @@
 #include <cstring>
 #include <fstream>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -58,11 +57,7 @@ void evaluate(const LoadedPlugin &plugin, Entry &e) {
 // call and the 41 outputs, each as the sixteen hexadecimal digits of its bits.
 std::string line(const Entry &e) {
   std::string s = e.name;
-  auto put = [&](double v) {
-    char hex[20];
-    std::snprintf(hex, sizeof hex, " %016llx", static_cast<unsigned long long>(bits(v)));
-    s += hex;
-  };
+  auto put = [&](double v) { s += " " + hex16(v); };
   for (int k : kInputs) put(e.before.in[k]);
   put(e.after.returned);
   for (int k : kInputs)
@@ -72,16 +67,14 @@ std::string line(const Entry &e) {
 }
 
 bool parse(const std::string &text, Entry &e) {
-  std::istringstream in(text);
-  std::vector<double> v;
-  std::string word;
-  if (!(in >> e.name)) return false;
-  while (in >> word) {
-    if (word.size() != 16 || word.find_first_not_of("0123456789abcdef") != std::string::npos)
-      return false;
-    v.push_back(fromBits(std::stoull(word, nullptr, 16)));
-  }
-  if (v.size() != 10 + 1 + 9 + kCoatingOutputCount) return false;
+  const size_t space = text.find(' ');
+  if (space == std::string::npos) return false;
+  e.name = text.substr(0, space);
+  const char *p = text.c_str() + space;
+  double v[10 + 1 + 9 + kCoatingOutputCount];
+  for (double &x : v)
+    if (!readHex16(p, x)) return false;
+  if (*p != '\0') return false;
   Hit hit{v[0], {v[1], v[2], v[3]}, {v[4], v[5], v[6]}, {v[7], v[8], v[9]}};
   e.before = hostCall(hit);
   e.after = e.before;
@@ -107,21 +100,13 @@ bool read(const char *path, std::vector<Entry> &entries) {
   return true;
 }
 
-// Prints each element in which `now` differs from `was`; returns how many.
+// Prints each element in which `now` differs from `was`, inputs included; returns how many.
 int report(const Entry &was, const Entry &now, const char *wasName, const char *nowName) {
-  int count = 0;
-  auto note = [&](double a, double b, const std::string &what) {
-    if (sameResult(a, b)) return;
-    ++count;
-    std::printf("  %s %s: %s %s, %s %s\n", now.name.c_str(), what.c_str(), wasName,
-                hexBits(a).c_str(), nowName, hexBits(b).c_str());
-  };
-  for (int k : kInputs) note(was.before.in[k], now.before.in[k], inputElementName(k) + " before");
-  note(was.after.returned, now.after.returned, "return value");
-  for (int k = 0; k < kInputSlots; ++k) note(was.after.in[k], now.after.in[k], inputElementName(k));
-  for (int k = 0; k < kOutputSlots; ++k)
-    note(was.after.out[k], now.after.out[k], outputElementName(k));
-  return count;
+  std::vector<std::string> found = differences(was.before, now.before, wasName, nowName);
+  for (const std::string &d : differences(was.after, now.after, wasName, nowName))
+    found.push_back(d);
+  for (const std::string &d : found) std::printf("  %s %s\n", now.name.c_str(), d.c_str());
+  return static_cast<int>(found.size());
 }
 
 int check(const LoadedPlugin &plugin, const char *path) {

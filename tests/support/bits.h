@@ -3,7 +3,6 @@
 #ifndef SURF_TESTS_SUPPORT_BITS_H
 #define SURF_TESTS_SUPPORT_BITS_H
 
-#include <cinttypes>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -37,12 +36,37 @@ inline bool sameResult(double a, double b) {
   return sameBits(a, b);
 }
 
-// 0x and the sixteen hexadecimal digits of v's bits, with the value beside them:
-// "0x3fe0000000000000 (0.5)".
-inline std::string hexBits(double v) {
-  char text[64];
-  std::snprintf(text, sizeof text, "0x%016" PRIx64 " (%.17g)", bits(v), v);
+// The sixteen hexadecimal digits of v's bits, as the results files hold a double.
+inline std::string hex16(double v) {
+  std::string text(16, '0');
+  uint64_t b = bits(v);
+  for (int i = 15; i >= 0; --i, b >>= 4) text[i] = "0123456789abcdef"[b & 15];
   return text;
+}
+
+// Reads a double written by hex16 at p, after any spaces, and moves p past it.
+inline bool readHex16(const char *&p, double &value) {
+  while (*p == ' ') ++p;
+  uint64_t b = 0;
+  for (int i = 0; i < 16; ++i, ++p) {
+    const char c = *p;
+    if (c >= '0' && c <= '9') {
+      b = (b << 4) | static_cast<uint64_t>(c - '0');
+    } else if (c >= 'a' && c <= 'f') {
+      b = (b << 4) | static_cast<uint64_t>(c - 'a' + 10);
+    } else {
+      return false;
+    }
+  }
+  value = fromBits(b);
+  return true;
+}
+
+// For messages: 0x, the hexadecimal digits and the value, "0x3fe0000000000000 (0.5)".
+inline std::string hexBits(double v) {
+  char text[40];
+  std::snprintf(text, sizeof text, " (%.17g)", v);
+  return "0x" + hex16(v) + text;
 }
 
 }  // namespace surf_test

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "plugin/coating_records.h"
 #include "tests/support/bits.h"
@@ -66,18 +67,18 @@ inline std::string outputElementName(int k) {
          std::to_string(e / 4) + "][" + std::to_string(e % 4) + "])";
 }
 
-// The first element in which two calls differ, as "what: first 0x..., second 0x...", or "".
-inline std::string firstDifference(const HostCall &a, const HostCall &b, const char *aName,
-                                   const char *bName) {
-  auto differ = [&](double x, double y, const std::string &what) {
-    return what + ": " + aName + " " + hexBits(x) + ", " + bName + " " + hexBits(y);
+// Every element in which two calls differ (sameResult), each as "what: first 0x..., second 0x...".
+inline std::vector<std::string> differences(const HostCall &a, const HostCall &b,
+                                            const char *aName, const char *bName) {
+  std::vector<std::string> found;
+  auto compare = [&](double x, double y, const std::string &what) {
+    if (!sameResult(x, y))
+      found.push_back(what + ": " + aName + " " + hexBits(x) + ", " + bName + " " + hexBits(y));
   };
-  if (!sameResult(a.returned, b.returned)) return differ(a.returned, b.returned, "return value");
-  for (int k = 0; k < kInputSlots; ++k)
-    if (!sameResult(a.in[k], b.in[k])) return differ(a.in[k], b.in[k], inputElementName(k));
-  for (int k = 0; k < kOutputSlots; ++k)
-    if (!sameResult(a.out[k], b.out[k])) return differ(a.out[k], b.out[k], outputElementName(k));
-  return "";
+  compare(a.returned, b.returned, "return value");
+  for (int k = 0; k < kInputSlots; ++k) compare(a.in[k], b.in[k], inputElementName(k));
+  for (int k = 0; k < kOutputSlots; ++k) compare(a.out[k], b.out[k], outputElementName(k));
+  return found;
 }
 
 }  // namespace surf_test

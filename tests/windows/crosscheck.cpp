@@ -309,10 +309,7 @@ void checkNullRecords(const Plugin &plugin, const HitRecord &hit) {
 const char kFileHeader[] = "surf-crosscheck results 1";
 
 void putHex(std::FILE *f, const double *v, int n) {
-  for (int i = 0; i < n; ++i) {
-    std::fprintf(f, " %08lx%08lx", static_cast<unsigned long>(surf_test::bits(v[i]) >> 32),
-                 static_cast<unsigned long>(surf_test::bits(v[i]) & 0xffffffffu));
-  }
+  for (int i = 0; i < n; ++i) std::fprintf(f, " %s", surf_test::hex16(v[i]).c_str());
 }
 
 bool writeResults(const char *path, const std::vector<HitRecord> &hitList,
@@ -340,25 +337,6 @@ struct FileRecord {
   HitResult result;
 };
 
-bool parseHex(const char *&p, double &value) {
-  while (*p == ' ') ++p;
-  std::uint64_t bits = 0;
-  for (int i = 0; i < 16; ++i, ++p) {
-    const char c = *p;
-    int d;
-    if (c >= '0' && c <= '9') {
-      d = c - '0';
-    } else if (c >= 'a' && c <= 'f') {
-      d = c - 'a' + 10;
-    } else {
-      return false;
-    }
-    bits = (bits << 4) | static_cast<std::uint64_t>(d);
-  }
-  value = fromBits(bits);
-  return true;
-}
-
 bool readResults(const char *path, std::vector<FileRecord> &records) {
   std::FILE *f = std::fopen(platformPath(path).c_str(), "r");
   if (!f) {
@@ -379,10 +357,10 @@ bool readResults(const char *path, std::vector<FileRecord> &records) {
     if (!ok) break;
     r.name.assign(p, space);
     p = space;
-    for (int i = 0; ok && i < kInputSlots; ++i) ok = parseHex(p, r.inBefore[i]);
-    ok = ok && parseHex(p, r.result.ret);
-    for (int i = 0; ok && i < kInputSlots; ++i) ok = parseHex(p, r.result.in[i]);
-    for (int i = 0; ok && i < kOutputUsed; ++i) ok = parseHex(p, r.result.out[i]);
+    for (int i = 0; ok && i < kInputSlots; ++i) ok = surf_test::readHex16(p, r.inBefore[i]);
+    ok = ok && surf_test::readHex16(p, r.result.ret);
+    for (int i = 0; ok && i < kInputSlots; ++i) ok = surf_test::readHex16(p, r.result.in[i]);
+    for (int i = 0; ok && i < kOutputUsed; ++i) ok = surf_test::readHex16(p, r.result.out[i]);
     records.push_back(r);
   }
   std::fclose(f);
