@@ -54,13 +54,13 @@ inline const double kSpecialValues[] = {
 constexpr int kSpecialValueCount = sizeof kSpecialValues / sizeof kSpecialValues[0];
 
 // sin of 0, 5, .., 90 degrees, the grid angles, correctly rounded; the cos of angle k is
-// kGridSines[18 - k]. kSin89 for the incidence grid's last point.
+// kGridSines[18 - k]. kSin89 (and kCos89) for the incidence grid's last point.
 constexpr double kGridSines[19] = {
     0.0, 0.08715574274765818, 0.17364817766693036, 0.25881904510252074, 0.3420201433256687,
     0.42261826174069944, 0.5, 0.573576436351046, 0.6427876096865394, 0.7071067811865476,
     0.766044443118978, 0.8191520442889918, 0.8660254037844386, 0.9063077870366499,
     0.9396926207859084, 0.9659258262890683, 0.984807753012208, 0.9961946980917455, 1.0};
-constexpr double kSin89 = 0.9998476951563913, kCos89Sine = kCos89;
+constexpr double kSin89 = 0.9998476951563913;
 
 // The one slot of a hit that the damaging families overwrite: 0 the wavelength, 1-9 the
 // components of the ray, the reference direction and the normal.
@@ -209,7 +209,7 @@ inline Hit grazing(Random &rng) {
 inline Hit gridPoints(Random &rng) {
   const int incidence = rng.below(19), azimuth = rng.below(19);
   const double sinI = incidence == 18 ? kSin89 : kGridSines[incidence];
-  const double cosI = incidence == 18 ? kCos89Sine : kGridSines[18 - incidence];
+  const double cosI = incidence == 18 ? kCos89 : kGridSines[18 - incidence];
   const double cosA = kGridSines[18 - azimuth], sinA = kGridSines[azimuth];
   Hit h;
   h.wavelength = ulpsAway((40 + rng.below(31)) / 100.0, rng.below(3) - 1);
