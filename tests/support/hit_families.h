@@ -214,8 +214,8 @@ inline Hit gridPoints(Random &rng) {
   Hit h;
   h.wavelength = ulpsAway((40 + rng.below(31)) / 100.0, rng.below(3) - 1);
   const double sx = rng.oneIn(2) ? 1.0 : -1.0, sy = rng.oneIn(2) ? 1.0 : -1.0;
-  h.ray = V3{ulpsAway(sx * sinI * cosA, rng.below(3) - 1), ulpsAway(sy * sinI * sinA, rng.below(3) - 1),
-             rng.oneIn(2) ? -cosI : cosI};
+  h.ray = V3{ulpsAway(sx * sinI * cosA, rng.below(3) - 1),
+             ulpsAway(sy * sinI * sinA, rng.below(3) - 1), rng.oneIn(2) ? -cosI : cosI};
   h.reference = rng.oneIn(2) ? kPlusX : rng.direction();
   h.normal = kPlusZ;
   return h;

@@ -17,7 +17,9 @@ class Builder {
   }
   void ray(const std::string &name, V3 ray) { add(name, kWave, ray, kPlusX, kPlusZ); }
   void normal(const std::string &name, V3 ray, V3 normal) { add(name, kWave, ray, kPlusX, normal); }
-  void wave(const std::string &name, double wavelength) { add(name, wavelength, kRay, kPlusX, kPlusZ); }
+  void wave(const std::string &name, double wavelength) {
+    add(name, wavelength, kRay, kPlusX, kPlusZ);
+  }
   void reference(const std::string &name, V3 ray, V3 reference) {
     add(name, kWave, ray, reference, kPlusZ);
   }

@@ -77,7 +77,8 @@ bool loadPlugin(const char *path, Plugin &plugin) {
 #if defined(_WIN32)
 void checkOrdinals(Plugin &plugin) {
   auto byOrdinal = [&](int ordinal) {
-    return reinterpret_cast<void *>(GetProcAddress(static_cast<HMODULE>(plugin.module), MAKEINTRESOURCEA(ordinal)));
+    const HMODULE module = static_cast<HMODULE>(plugin.module);
+    return reinterpret_cast<void *>(GetProcAddress(module, MAKEINTRESOURCEA(ordinal)));
   };
   check(byOrdinal(2) == reinterpret_cast<void *>(plugin.init),
         "ordinal 2 is not the function exported as fnInitDll");
