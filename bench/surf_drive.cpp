@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "bench/hit_set.h"
+#include "tests/support/bits.h"
 
 extern "C" __attribute__((noinline)) void surf_drive_restore(double *record, const double *pristine) {
   std::memcpy(record, pristine, kCoatingInputCount * sizeof(double));
@@ -49,11 +50,7 @@ int main(int argc, char **argv) {
 
   // A digest of the last output of every record, so runs can be compared.
   uint64_t digest = 0;
-  for (double v : out) {
-    uint64_t b;
-    std::memcpy(&b, &v, sizeof b);
-    digest = (digest ^ b) * 0x100000001b3ull;
-  }
+  for (double v : out) digest = (digest ^ surf_test::bits(v)) * 0x100000001b3ull;
   std::printf("%ld evaluations through %s, output digest %016" PRIx64 "\n", count, plugin.path,
               digest);
   return 0;
