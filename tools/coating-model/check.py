@@ -173,6 +173,51 @@ def parse(text, report):
     return rows
 
 
+def relation_problems(v):
+    """The relations between the columns of one sample (a dict of the twelve values) that the
+    build-time converter refuses a table for, as (rule, detail) pairs; the normal-incidence
+    axis rule is normal_axis_problem's."""
+    problems = []
+    if not v["rEigen1"] <= v["rEigen2"]:
+        problems.append(("rEigen1 <= rEigen2", "%r > %r" % (v["rEigen1"], v["rEigen2"])))
+    if not v["tEigen1"] >= v["tEigen2"]:
+        problems.append(("tEigen1 >= tEigen2", "%r < %r" % (v["tEigen1"], v["tEigen2"])))
+    if not v["rs"] + v["ts"] <= 1.0:
+        problems.append(("rs + ts <= 1", "%r" % (v["rs"] + v["ts"])))
+    if not v["rp"] + v["tp"] <= 1.0:
+        problems.append(("rp + tp <= 1", "%r" % (v["rp"] + v["tp"])))
+    d = abs((v["rs"] + v["rp"]) - (v["rEigen1"] + v["rEigen2"]))
+    if not d <= SUM_BOUND:
+        problems.append(("rs + rp = rEigen1 + rEigen2", "differ by %.10g" % d))
+    d = abs((v["ts"] + v["tp"]) - (v["tEigen1"] + v["tEigen2"]))
+    if not d <= SUM_BOUND:
+        problems.append(("ts + tp = tEigen1 + tEigen2", "differ by %.10g" % d))
+    for side, s, p, e1, e2, axis in (
+            ("reflection", "rs", "rp", "rEigen1", "rEigen2", "rAxis"),
+            ("transmission", "ts", "tp", "tEigen1", "tEigen2", "tAxis")):
+        a = v[axis] * DEG_TO_RAD
+        sin2 = math.sin(a) ** 2
+        cos2 = math.cos(a) ** 2
+        want_s = v[e1] * sin2 + v[e2] * cos2
+        want_p = v[e1] * cos2 + v[e2] * sin2
+        if not abs(v[s] - want_s) <= RELATION_BOUND:
+            problems.append(("%s axis relation (%s)" % (side, s),
+                             "%s = %r, eigen-values and axis give %r" % (s, v[s], want_s)))
+        if not abs(v[p] - want_p) <= RELATION_BOUND:
+            problems.append(("%s axis relation (%s)" % (side, p),
+                             "%s = %r, eigen-values and axis give %r" % (p, v[p], want_p)))
+    return problems
+
+
+def normal_axis_problem(v, azimuth):
+    """(rule, detail) when the axes of a 0 degree sample do not follow its azimuth, else None."""
+    if abs(v["rAxis"] - azimuth) <= NORMAL_AXIS_BOUND and \
+            abs(v["tAxis"] - azimuth) <= NORMAL_AXIS_BOUND:
+        return None
+    return ("normal-incidence axis", "rAxis %r, tAxis %r at azimuth %g"
+            % (v["rAxis"], v["tAxis"], azimuth))
+
+
 def check_samples(rows, report):
     """Every per-sample rule; returns the number of ulp-off values and of normal-incidence
     axis offsets."""
@@ -192,40 +237,14 @@ def check_samples(rows, report):
             if t[name] != canonical_angle(v[name]):
                 report.add(ln, "two decimals", "%s: %r is not a two-decimal angle in canonical "
                            "form (%r)" % (name, t[name], canonical_angle(v[name])))
-        if not v["rEigen1"] <= v["rEigen2"]:
-            report.add(ln, "rEigen1 <= rEigen2", "%r > %r" % (v["rEigen1"], v["rEigen2"]))
-        if not v["tEigen1"] >= v["tEigen2"]:
-            report.add(ln, "tEigen1 >= tEigen2", "%r < %r" % (v["tEigen1"], v["tEigen2"]))
-        if not v["rs"] + v["ts"] <= 1.0:
-            report.add(ln, "rs + ts <= 1", "%r" % (v["rs"] + v["ts"]))
-        if not v["rp"] + v["tp"] <= 1.0:
-            report.add(ln, "rp + tp <= 1", "%r" % (v["rp"] + v["tp"]))
-        d = abs((v["rs"] + v["rp"]) - (v["rEigen1"] + v["rEigen2"]))
-        if not d <= SUM_BOUND:
-            report.add(ln, "rs + rp = rEigen1 + rEigen2", "differ by %.10g" % d)
-        d = abs((v["ts"] + v["tp"]) - (v["tEigen1"] + v["tEigen2"]))
-        if not d <= SUM_BOUND:
-            report.add(ln, "ts + tp = tEigen1 + tEigen2", "differ by %.10g" % d)
-        for side, s, p, e1, e2, axis, weak_first in (
-                ("reflection", "rs", "rp", "rEigen1", "rEigen2", "rAxis", True),
-                ("transmission", "ts", "tp", "tEigen1", "tEigen2", "tAxis", True)):
-            a = v[axis] * DEG_TO_RAD
-            sin2 = math.sin(a) ** 2
-            cos2 = math.cos(a) ** 2
-            want_s = v[e1] * sin2 + v[e2] * cos2
-            want_p = v[e1] * cos2 + v[e2] * sin2
-            if not abs(v[s] - want_s) <= RELATION_BOUND:
-                report.add(ln, "%s axis relation (%s)" % (side, s),
-                           "%s = %r, eigen-values and axis give %r" % (s, v[s], want_s))
-            if not abs(v[p] - want_p) <= RELATION_BOUND:
-                report.add(ln, "%s axis relation (%s)" % (side, p),
-                           "%s = %r, eigen-values and axis give %r" % (p, v[p], want_p))
+        for rule, detail in relation_problems(v):
+            report.add(ln, rule, detail)
         if inc == 0:
             dr = abs(v["rAxis"] - azi)
             dt = abs(v["tAxis"] - azi)
-            if not (dr <= NORMAL_AXIS_BOUND and dt <= NORMAL_AXIS_BOUND):
-                report.add(ln, "normal-incidence axis", "rAxis %r, tAxis %r at azimuth %d"
-                           % (v["rAxis"], v["tAxis"], azi))
+            problem = normal_axis_problem(v, azi)
+            if problem:
+                report.add(ln, *problem)
             elif dr or dt:
                 offsets += 1
                 if dr and dt:

@@ -150,8 +150,13 @@ struct BatchStatistics {
 class BatchRunner {
  public:
   BatchRunner(const PluginLibrary &plugin, OutputTarget &output, const std::string &source,
-              std::optional<Stokes> stokes)
-      : plugin_(plugin), output_(output), source_(source), chunk_(kChunkRows), stokes_(stokes) {
+              std::optional<Stokes> stokes, MatrixFrame frame)
+      : plugin_(plugin),
+        output_(output),
+        source_(source),
+        chunk_(kChunkRows),
+        stokes_(stokes),
+        frame_(frame) {
     // Every record starts from the same sentinels; only the ten hit columns change per row.
     blank_ = makeHitRecord(0.0, Vector3{}, Vector3{}, Vector3{});
   }
@@ -161,7 +166,10 @@ class BatchRunner {
   void begin(const BatchLayout &layout) {
     std::string header;
     for (std::size_t f : layout.passedFields) header += csvName(layout.names[f]) + ",";
-    appendHitCsvHeader(header);
+    if (frame_ == MatrixFrame::Sp)
+      appendSpCsvHeader(header);
+    else
+      appendHitCsvHeader(header);
     if (stokes_) {
       header.pop_back();
       for (const char *beam : {"reflected", "transmitted"})
@@ -196,7 +204,10 @@ class BatchRunner {
       const Row &row = chunk_[i];
       requireContract(row.record, row.result, source_ + ":" + std::to_string(row.line));
       text_ += row.passed;
-      appendHitCsvRow(text_, row.record.input, row.record.output);
+      if (frame_ == MatrixFrame::Sp)
+        appendSpCsvRow(text_, row.record);
+      else
+        appendHitCsvRow(text_, row.record.input, row.record.output);
       if (stokes_) appendStokesColumns(row.record);
     }
     output_.write(text_);
@@ -234,6 +245,35 @@ class BatchRunner {
     text_ += '\n';
   }
 
+  // --frame sp: the ten hit columns, the hit's incidence angle and folded azimuth, the nine
+  // scalar outputs, then both matrices in the hit's s/p bases, R00..R33 and T00..T33.
+  static void appendSpCsvHeader(std::string &header) {
+    for (const char *name : kHitColumnNames) header += std::string(name) + ",";
+    header += "incidence,azimuth";
+    for (int i = 0; i < kOutReflectionMueller; ++i) header += std::string(",") + outputFieldName(i);
+    for (char beam : {'R', 'T'})
+      for (int e = 0; e < 16; ++e)
+        header += std::string(",") + beam + std::to_string(e / 4) + std::to_string(e % 4);
+    header += '\n';
+  }
+
+  static void appendSpCsvRow(std::string &out, const HitRecord &record) {
+    const auto number = [&out](double v, char separator) {
+      appendShortest(out, v);
+      out += separator;
+    };
+    for (int index : kHitColumnRecordIndex) number(record.input[index], ',');
+    const HitAngles angles = snappedAngles(record);
+    number(angles.incidence, ',');
+    number(angles.azimuth, ',');
+    for (int i = 0; i < kOutReflectionMueller; ++i) number(record.output[i], ',');
+    const double turn = frameTurn(record);
+    const surf::Mat4 reflection = reflectionInSpBasis(reflectionMueller(record), turn);
+    const surf::Mat4 transmission = transmissionInSpBasis(transmissionMueller(record), turn);
+    for (double v : reflection.m) number(v, ',');
+    for (int e = 0; e < 16; ++e) number(transmission.m[e], e + 1 < 16 ? ',' : '\n');
+  }
+
   const PluginLibrary &plugin_;
   OutputTarget &output_;
   std::string source_;
@@ -242,8 +282,25 @@ class BatchRunner {
   HitRecord blank_;
   std::string text_;
   std::optional<Stokes> stokes_;
+  MatrixFrame frame_;
   BatchStatistics statistics_;
 };
+
+// --frame sp adds columns of its own; a passed-through column of the same name would make the
+// output ambiguous to whatever reads it by name.
+void refuseSpColumnClash(const BatchLayout &layout, const std::string &where) {
+  for (std::size_t f : layout.passedFields) {
+    const std::string &name = layout.names[f];
+    bool clash = name == "incidence" || name == "azimuth";
+    for (int i = 0; i < kOutReflectionMueller; ++i) clash = clash || name == outputFieldName(i);
+    if (name.size() == 3 && (name[0] == 'R' || name[0] == 'T') && name[1] >= '0' &&
+        name[1] <= '3' && name[2] >= '0' && name[2] <= '3')
+      clash = true;
+    if (clash)
+      throw InputError(where + "column " + std::to_string(f + 1) + " " + inQuotes(name) +
+                       " has the name of a column --frame sp writes");
+  }
+}
 
 double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
@@ -277,7 +334,7 @@ int runBatch(const ProbeOptions &options) {
   PluginLibrary plugin;
   requireInitResult(openPlugin(plugin, options.pluginPath));
   noteLoadedPlugin(plugin);
-  BatchRunner runner(plugin, output, source, options.stokes);
+  BatchRunner runner(plugin, output, source, options.stokes, options.frame);
 
   std::string line, passed;
   std::size_t lineNumber = 0;
@@ -296,6 +353,7 @@ int runBatch(const ProbeOptions &options) {
       layout = parseBatchHeader(text, problem);
       if (!layout)
         throw InputError(where + problem + "; found " + quotedStart(text, 2 * kQuotedTextLimit + 40));
+      if (options.frame == MatrixFrame::Sp) refuseSpColumnClash(*layout, where);
       runner.begin(*layout);
       continue;
     }

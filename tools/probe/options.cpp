@@ -209,6 +209,15 @@ const OptionSpec kOptions[] = {
      [](ProbeOptions &o, const std::string &, const std::string &) { o.force = true; }},
     {"--timing", nullptr, false, kBatch,
      [](ProbeOptions &o, const std::string &, const std::string &) { o.timing = true; }},
+    {"--frame", nullptr, true, kBatch,
+     [](ProbeOptions &o, const std::string &n, const std::string &v) {
+       if (v == "plugin")
+         o.frame = MatrixFrame::Plugin;
+       else if (v == "sp")
+         o.frame = MatrixFrame::Sp;
+       else
+         fail(n, "'" + v + "' is not one of plugin, sp");
+     }},
     {"--over", nullptr, true, kSweep,
      [](ProbeOptions &o, const std::string &n, const std::string &v) {
        o.over = quantityValue(n, v);
@@ -430,7 +439,7 @@ const char *usageText() {
   return R"(Usage:
   surf-probe [hit] [OPTIONS]                 evaluate one ray hit and print every output
   surf-probe batch [INPUT.csv|-] [-o FILE [--force]] [--timing] [--stokes S0,S1,S2,S3]
-                                             evaluate one hit per CSV row
+                   [--frame plugin|sp]       evaluate one hit per CSV row
   surf-probe sweep --over incidence|azimuth|wavelength [--from A --to B --step S]
                    [OPTIONS] [-o FILE [--force]]
                                              tabulate the response while one quantity varies
@@ -467,6 +476,9 @@ Other options:
   -o, --output FILE      write to FILE instead of standard output; an existing FILE is only
                          replaced with --force, and only once the run has succeeded
   --timing               batch: report the time spent inside the plug-in on standard error
+  --frame sp             batch: write the incidence angle and folded azimuth of each hit and
+                         its two Mueller matrices in its s/p bases (R00..R33, T00..T33)
+                         instead of the plug-in's frames, as tools/surf-coating imports them
   --from, --to, --step   sweep range (defaults: incidence 0..89 by 1 degree, azimuth 0..360 by
                          5 degrees, wavelength 0.40..0.70 by 0.005 um)
   -h, --help             show this help

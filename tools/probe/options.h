@@ -15,6 +15,9 @@ enum class Command { Hit, Batch, Sweep, Plot, Map, Compare };
 enum class MapQuantity { Extinction, Pass, Block, Reflectance, Axis };
 enum class SweepQuantity { Incidence, Azimuth, Wavelength };
 enum class HitFormat { Table, Csv };
+// The Stokes frames batch writes the Mueller matrices in: the plug-in's own, or each hit's s/p
+// bases (tools/probe/frames.h).
+enum class MatrixFrame { Plugin, Sp };
 
 // The worked example a host developer checks first: 0.555 um, ray (0.3, 0.2, sqrt(0.87)),
 // reference direction +x, surface normal +z.
@@ -47,6 +50,7 @@ struct ProbeOptions {
   std::string output;  // empty: standard output
   bool force = false;
   bool timing = false;
+  MatrixFrame frame = MatrixFrame::Plugin;
 
   // sweep
   std::optional<SweepQuantity> over;

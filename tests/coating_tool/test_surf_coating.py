@@ -1,0 +1,265 @@
+"""Tests of tools/surf-coating: round trips through Mueller and Jones data and through the plug-in
+itself, a coating computed here from first principles built into a plug-in, and bad input.
+
+CTest runs each class with the paths it needs in the environment: SURF_SOURCE_DIR always;
+SURF_PROBE and SURF_DATASET_FILE (the probe round trip); CMAKE_COMMAND and SURF_WORK_DIR (the
+build of a coating of one's own).
+"""
+
+import csv
+import io
+import math
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import unittest
+
+SOURCE = os.environ.get("SURF_SOURCE_DIR",
+                        os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+TOOL = os.path.join(SOURCE, "tools", "surf-coating")
+DATA = os.path.join(SOURCE, "coating", "data")
+HIT_HEADER = "wavelength,rayX,rayY,rayZ,referenceX,referenceY,referenceZ,normalX,normalY,normalZ"
+CARRIED = "rExtra,tExtra,rEigen1,rEigen2,rAxis,tEigen1,tEigen2,tAxis"
+
+
+def run(*args, cwd=None):
+    return subprocess.run([sys.executable, TOOL] + list(args), cwd=cwd, capture_output=True,
+                          text=True)
+
+
+def read(path):
+    with open(path, newline="") as f:
+        return f.read()
+
+
+def rows_of(path):
+    with open(path, newline="") as f:
+        return list(csv.DictReader(f))
+
+
+class Work(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(prefix="surf-coating-test-")
+        self.addCleanup(shutil.rmtree, self.dir, True)
+
+    def path(self, name):
+        return os.path.join(self.dir, name)
+
+    def ok(self, *args):
+        result = run(*args, cwd=self.dir)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        return result.stdout
+
+
+class RoundTrips(Work):
+    def test_export_then_import_gives_back_each_dataset_byte_for_byte(self):
+        # The 24 one-ulp values of datasetB are all the matrices cannot carry: export writes
+        # them, and only them, in the table's own columns.
+        for dataset, form, carried in (("datasetA", "mueller", 0), ("datasetB", "jones", 24)):
+            with self.subTest(dataset=dataset, form=form):
+                table = os.path.join(DATA, dataset + ".csv")
+                self.ok("export", table, "--to", form, "-o", "data.csv", "--force")
+                filled = sum(1 for r in rows_of(self.path("data.csv"))
+                             for n in CARRIED.split(",")[2:] if r[n])
+                self.assertEqual(filled, carried)
+                report = self.ok("import", "data.csv", "-o", "table.csv", "--force")
+                self.assertEqual(read(self.path("table.csv")), read(table))
+                self.assertIn("wrote table.csv: 11191 samples", report)
+
+
+class ProbeRoundTrip(Work):
+    """The plug-in's own s/p matrices on the grid, imported, give back its table."""
+
+    def test_probe_on_grid_hits_gives_back_the_table(self):
+        table = os.environ["SURF_DATASET_FILE"]
+        self.ok("export", table, "--to", "mueller", "-o", "data.csv")
+        data = rows_of(self.path("data.csv"))
+        # A ray along the normal has no plane of incidence: the plug-in reads azimuth 0 for it,
+        # so the 0-degree row comes from the export; every other sample from the plug-in. What
+        # the plug-in does not output (rExtra, tExtra, one-ulp values) is passed through.
+        with open(self.path("hits.csv"), "w") as f:
+            f.write(CARRIED + "," + HIT_HEADER + "\n")
+            for r in data:
+                if r["incidence"] == "0":
+                    continue
+                t, a = math.radians(float(r["incidence"])), math.radians(float(r["azimuth"]))
+                ray = (math.sin(t) * math.cos(a), math.sin(t) * math.sin(a), -math.cos(t))
+                f.write(",".join([r[n] for n in CARRIED.split(",")] + [r["wavelength"]] +
+                                 [repr(v) for v in ray] + ["1,0,0,0,0,1"]) + "\n")
+        with open(self.path("normal.csv"), "w") as f:
+            f.write(",".join(data[0].keys()) + "\n")
+            for r in data:
+                if r["incidence"] == "0":
+                    f.write(",".join(r.values()) + "\n")
+        probe = subprocess.run([os.environ["SURF_PROBE"], "batch", "hits.csv", "--frame", "sp",
+                                "-o", "sp.csv"], cwd=self.dir, capture_output=True, text=True)
+        self.assertEqual(probe.returncode, 0, probe.stderr)
+        self.ok("import", "sp.csv", "normal.csv", "-o", "table.csv")
+        self.assertEqual(read(self.path("table.csv")), read(table))
+
+
+# --- a coating computed here: an ideal wire-grid polarizer ------------------------------------
+# Wires in the surface along the global y-axis; the azimuth is counted from x, across them. In
+# the beam's s/p basis the wires lie at g = atan2(sin(az) cos(inc), cos(az)) from s (at normal
+# incidence g = az): light polarized along them is reflected whole (with the mirror's 180-degree
+# phase), light across them transmitted whole.
+
+def wire_angle(incidence, azimuth):
+    t, a = math.radians(incidence), math.radians(azimuth)
+    return math.degrees(math.atan2(math.sin(a) * math.cos(t), math.cos(a)))
+
+
+def polarizer_jones(incidence, azimuth):
+    g = math.radians(wire_angle(incidence, azimuth))
+    along, across = (math.cos(g), math.sin(g)), (-math.sin(g), math.cos(g))
+    reflection = [[-along[r] * along[c] for c in range(2)] for r in range(2)]
+    transmission = [[across[r] * across[c] for c in range(2)] for r in range(2)]
+    return reflection, transmission
+
+
+class OwnCoating(Work):
+    WAVELENGTHS = (0.40, 0.55, 0.70)
+    INCIDENCES = (0, 15, 30, 45, 60, 75, 89)
+    AZIMUTHS = (0, 30, 60, 90)
+
+    def write_polarizer(self):
+        names = ["%s%s%s" % (b, p, part) for b in "rt" for p in ("ss", "sp", "ps", "pp")
+                 for part in ("Re", "Im")]
+        with open(self.path("polarizer.csv"), "w") as f:
+            f.write("wavelength,incidence,azimuth," + ",".join(names) + "\n")
+            for w in self.WAVELENGTHS:
+                for i in self.INCIDENCES:
+                    for a in self.AZIMUTHS:
+                        numbers = []
+                        for j in polarizer_jones(i, a):
+                            for r, c in ((0, 0), (0, 1), (1, 0), (1, 1)):
+                                numbers += [repr(j[r][c]), "0"]
+                        f.write("%r,%d,%d,%s\n" % (w, i, a, ",".join(numbers)))
+
+    def test_a_polarizer_imports_builds_and_evaluates_as_computed(self):
+        self.write_polarizer()
+        report = self.ok("import", "polarizer.csv", "-o", "polarizer-table.csv")
+        self.assertIn("reflection retardance other than 180 deg (deg)       0", report)
+        build = os.path.join(os.environ["SURF_WORK_DIR"], "own-coating-build")
+        shutil.rmtree(build, True)
+        self.addCleanup(shutil.rmtree, build, True)
+        cmake = os.environ["CMAKE_COMMAND"]
+        for command in ([cmake, "-S", SOURCE, "-B", build, "-DCMAKE_BUILD_TYPE=Release",
+                         "-DSURF_DATASET=" + self.path("polarizer-table.csv"),
+                         "-DSURF_BUILD_TESTS=OFF", "-DSURF_BUILD_BENCH=OFF"],
+                        [cmake, "--build", build, "--target", "surf", "-j2"]):
+            result = subprocess.run(command, capture_output=True, text=True)
+            self.assertEqual(result.returncode, 0, result.stdout + result.stderr)
+
+        # Hits at the data's own points (away from the normal, where the plug-in reads no plane
+        # of incidence), and between them.
+        nodes = [(w, i, a) for w in self.WAVELENGTHS for i in self.INCIDENCES[1:]
+                 for a in self.AZIMUTHS]
+        between = [(0.52, 37.0, 52.0), (0.43, 70.0, 10.0), (0.66, 20.0, 80.0)]
+        with open(self.path("hits.csv"), "w") as f:
+            f.write(HIT_HEADER + "\n")
+            for w, i, a in nodes + between:
+                t, p = math.radians(i), math.radians(a)
+                f.write("%r,%r,%r,%r,1,0,0,0,0,1\n" % (w, math.sin(t) * math.cos(p),
+                                                       math.sin(t) * math.sin(p), -math.cos(t)))
+        probe = subprocess.run([os.environ["SURF_PROBE"], "--plugin",
+                                os.path.join(build, "surf.so"), "batch", "hits.csv", "--frame",
+                                "sp"], cwd=self.dir, capture_output=True, text=True)
+        self.assertEqual(probe.returncode, 0, probe.stderr)
+        hits = list(csv.DictReader(io.StringIO(probe.stdout)))
+        for (w, i, a), hit in zip(nodes, hits):
+            # Whole reflection along the wires, whole transmission across them: eigen-values to
+            # the table's six digits (and a last digit moved to keep rs + ts <= 1), axes to its
+            # two decimals.
+            for beam, along in (("R", wire_angle(i, a)), ("T", wire_angle(i, a) + 90.0)):
+                row = [float(hit["%s0%d" % (beam, j)]) for j in range(4)]
+                strength = math.hypot(row[1], row[2])
+                axis = math.degrees(0.5 * math.atan2(row[2], row[1]))
+                at = "%s at %g um, %g deg, azimuth %g" % (beam, w, i, a)
+                self.assertAlmostEqual(row[0] + strength, 1.0, delta=2e-6, msg=at)
+                self.assertAlmostEqual(row[0] - strength, 0.0, delta=2e-6, msg=at)
+                self.assertLess(abs(math.remainder(axis - along, 180.0)), 0.0051, at)
+                self.assertEqual(row[3], 0.0, at)
+        for (w, i, a), hit in zip(between, hits[len(nodes):]):
+            # Between the points the table blends: the pass axis still lies across the wires,
+            # and no state leaves brighter than it came: the largest R00 + T00 + |R0. + T0.|.
+            t = [float(hit["T%d%d" % (0, j)]) for j in range(4)]
+            r = [float(hit["R%d%d" % (0, j)]) for j in range(4)]
+            passed = math.degrees(0.5 * math.atan2(t[2], t[1]))
+            across = wire_angle(i, a) + 90.0
+            self.assertLess(abs(math.remainder(passed - across, 180.0)), 1.0, (w, i, a))
+            total = [x + y for x, y in zip(r, t)]
+            self.assertLessEqual(total[0] + math.hypot(*total[1:]), 1.0 + 2e-6, (w, i, a))
+
+
+class BadInput(Work):
+    """Refused with the file and line, exit status 2, nothing written."""
+
+    HEADER = "wavelength,incidence,azimuth," + ",".join(
+        "%s%d%d" % (b, i, j) for b in "RT" for i in range(4) for j in range(4))
+
+    def grid_text(self, wavelengths=(0.4, 0.7), incidences=(0, 89), azimuths=(0, 90)):
+        # A lossless, polarization-blind coating: half reflected, half transmitted.
+        half = ",".join(["0.5", "0", "0", "0", "0", "0.5", "0", "0", "0", "0", "-0.5", "0",
+                         "0", "0", "0", "-0.5"] + ["0.5"] + ["0"] * 4 + ["0.5"] + ["0"] * 4 +
+                        ["0.5"] + ["0"] * 4 + ["0.5"])
+        lines = [self.HEADER]
+        for w in wavelengths:
+            for i in incidences:
+                for a in azimuths:
+                    lines.append("%g,%g,%g,%s" % (w, i, a, half))
+        return lines
+
+    def test_refusals_name_file_and_line_and_write_nothing(self):
+        good = self.grid_text()
+        cases = [
+            ("short row", good[:3] + [good[3].rsplit(",", 1)[0]] + good[4:],
+             "data.csv:4: 34 fields, 35 expected"),
+            ("not a number", good[:2] + [good[2].replace(",0.5,", ",0.5x,", 1)] + good[3:],
+             "data.csv:3: column R00: '0.5x' is not a number"),
+            ("grid short of the table", self.grid_text(incidences=(0, 80)),
+             "incidences run 0 .. 80 deg and do not cover the table's 0 .. 89 deg"),
+            ("duplicate point", good + [good[1]], "data.csv:10: point (0.4 um, 0 deg, azimuth 0 "
+                                                  "deg) repeats data.csv:2"),
+            ("missing point", good[:2] + good[3:], "no point at (0.4 um, 0 deg, azimuth 90 deg)"),
+            ("header", ["wavelength,incidence,R00"] + good[1:], "data.csv:1: the header lacks"),
+            # The reflection's first row says s and p are reflected alike, rs says otherwise:
+            # the build would refuse the axis relation.
+            ("relation", [good[0].replace("azimuth,", "azimuth,rs,rp,ts,tp,")] +
+             [line.replace(",0.5,", ",0.6,0.4,0.5,0.5,0.5,", 1) if n == 5 else
+              line.replace(",0.5,", ",0.5,0.5,0.5,0.5,0.5,", 1)
+              for n, line in enumerate(good[1:], start=2)],
+             "data.csv:5: point (0.4 um, 89 deg, azimuth 90 deg): rs + ts <= 1 does not hold "
+             "(1.1); reflection axis relation (rs) does not hold"),
+        ]
+        with open(self.path("table.csv"), "w") as f:
+            f.write("precious\n")
+        for name, lines, message in cases:
+            with self.subTest(name):
+                with open(self.path("data.csv"), "w") as f:
+                    f.write("\n".join(lines) + "\n")
+                for target in ("new.csv", "table.csv"):
+                    result = run("import", "data.csv", "-o", target, "--force", cwd=self.dir)
+                    self.assertEqual(result.returncode, 2, result.stderr)
+                    self.assertIn(message, result.stderr)
+                self.assertFalse(os.path.exists(self.path("new.csv")))
+                self.assertEqual(read(self.path("table.csv")), "precious\n")
+                self.assertEqual(sorted(os.listdir(self.dir)), ["data.csv", "table.csv"])
+
+    def test_a_good_grid_imports_and_an_existing_table_needs_force(self):
+        with open(self.path("data.csv"), "w") as f:
+            f.write("\n".join(self.grid_text()) + "\n")
+        self.ok("import", "data.csv", "-o", "table.csv")
+        again = run("import", "data.csv", "-o", "table.csv", cwd=self.dir)
+        self.assertEqual(again.returncode, 2)
+        self.assertIn("table.csv: exists; give --force", again.stderr)
+        sample = rows_of(self.path("table.csv"))[0]
+        self.assertEqual([sample[n] for n in ("rs", "rp", "rEigen1", "rEigen2", "rExtra", "ts",
+                                             "tEigen1", "tAxis", "tExtra")],
+                         ["0.5", "0.5", "0.5", "0.5", "180", "0.5", "0.5", "0", "0"])
+
+
+if __name__ == "__main__":
+    unittest.main()
