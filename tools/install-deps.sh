@@ -3,7 +3,7 @@
 # Google Benchmark, clang's sanitizer and fuzzer runtimes, the mingw-w64 cross compilers, Wine
 # (64- and 32-bit), gnuplot and python3. Run as root (test.sh runs it when something is missing).
 #
-#   tools/install-deps.sh              install everything
+#   tools/install-deps.sh [S ...]      install what suites S of test.sh need (all by default)
 #   tools/install-deps.sh --missing S  print, one a line, the packages that suites S need and
 #                                      that are not installed (nothing when all are there), and
 #                                      "i386-emulation" when 32-bit programs do not run here
@@ -40,6 +40,7 @@ i386_emulator=/usr/bin/qemu-i386-static
 if [ "${1:-}" = --missing ]; then
   shift
   [ $# -gt 0 ] || set -- "${all_suites[@]}"
+  for suite in "$@"; do packages_for_suite "$suite" >/dev/null || exit 2; done
   for suite in "$@"; do packages_for_suite "$suite"; done | tr ' ' '\n' | sort -u |
     while read -r package; do
       status=$(dpkg-query -W -f '${Status}' "$package" 2>/dev/null || true)
@@ -55,22 +56,29 @@ if [ "$(id -u)" -ne 0 ]; then
   say "must run as root (sudo $0)"
   exit 1
 fi
-mapfile -t packages < <(for suite in "${all_suites[@]}"; do packages_for_suite "$suite"; done |
+[ $# -gt 0 ] || set -- "${all_suites[@]}"
+for suite in "$@"; do packages_for_suite "$suite" >/dev/null || exit 2; done
+mapfile -t packages < <(for suite in "$@"; do packages_for_suite "$suite"; done |
                         tr ' ' '\n' | sort -u)
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# Runs an apt command, its output shown and kept in $work/log. A failure that another attempt
-# can cure (another apt holding the lock, a network that did not answer, a download cut short)
-# is tried again, up to five times, 20 s apart; any other failure is final at once.
+# Runs an apt command, its output shown and kept in $work/log. apt waits up to two minutes for
+# another apt or dpkg to let go of its lock. A failure that another attempt can cure (the lock
+# still held, a network that did not answer, a server error, a download cut short) is tried
+# again, up to five times, 20 s apart; any other failure is final at once. Only apt's error
+# lines are read ("E: ...", "Err: ..." and the reason below it), so a package's size such as
+# "[503 kB]" in a progress line is not taken for a server's "503  Service Unavailable".
+apt_lock_wait=(-o DPkg::Lock::Timeout=120)
 apt_step() {
   local attempt status
   for attempt in 1 2 3 4 5; do
     status=0
     "$@" 2>&1 | tee "$work/log" >&2 || status=$?
     [ "$status" -eq 0 ] && return 0
-    if ! grep -qE 'Could not get lock|Unable to acquire the dpkg frontend lock|Unable to lock|Temporary failure resolving|Could not resolve|Connection timed out|Connection failed|Unable to connect|Could not connect|Network is unreachable|Connection reset|Undetermined Error|Error reading from server|50[234] ' "$work/log"; then
+    if ! grep -E '^(E:|Err:|  )' "$work/log" |
+         grep -qE 'Could not get lock|Unable to acquire the dpkg frontend lock|Unable to lock|Temporary failure resolving|Could not resolve|Connection timed out|Connection failed|Unable to connect|Could not connect|Network is unreachable|Connection reset|Undetermined Error|Error reading from server|50[0-4]  [A-Z]'; then
       return "$status"
     fi
     say "'$*' failed for a reason that may pass (attempt $attempt of 5)"
@@ -79,17 +87,20 @@ apt_step() {
   return "$status"
 }
 
-dpkg --add-architecture i386
+# Wine's 32-bit half comes from the i386 architecture.
+if printf '%s\n' "${packages[@]}" | grep -q ':i386$'; then
+  dpkg --add-architecture i386
+fi
 
 # An index that arrives with the wrong size or checksum is a mirror caught mid-sync. That is
 # over within minutes, or it is not over at all (one index of the security suite has stayed
 # so for days), so the update is tried once more after a short wait and then the lists are
 # used as they are: the installation below can live with an index that is missing.
-if ! apt_step apt-get update; then
+if ! apt_step apt-get "${apt_lock_wait[@]}" update; then
   if grep -qE 'unexpected size|Hash Sum mismatch|Mirror sync in progress' "$work/log"; then
     say "an index was caught mid-sync; trying the update once more in 30 s"
     sleep 30
-    apt_step apt-get update || say "going on with the package lists as they are"
+    apt_step apt-get "${apt_lock_wait[@]}" update || say "going on with the package lists as they are"
   else
     say "going on with the package lists as they are"
   fi
@@ -197,7 +208,7 @@ installed_versions() { dpkg-query -W -f '${binary:Package} ${Version}\n' | sort;
 enable_i386_emulation() {
   [ -e "$i386_loader" ] && ! i386_runs || return 0
   say "this kernel runs no 32-bit programs: 32-bit Wine will run under qemu's i386 emulation"
-  [ -x "$i386_emulator" ] || apt_step apt-get install -y qemu-user-static
+  [ -x "$i386_emulator" ] || apt_step apt-get "${apt_lock_wait[@]}" install -y qemu-user-static
   mountpoint -q "$binfmt" || mount -t binfmt_misc binfmt_misc "$binfmt"
   if [ ! -e "$binfmt/qemu-i386" ]; then
     # ELF, 32-bit, little-endian, machine 3 (i386), an executable or a shared object
@@ -212,7 +223,7 @@ enable_i386_emulation() {
 }
 
 say "installing: ${packages[*]}"
-if apt_step apt-get install -y "${packages[@]}"; then
+if apt_step apt-get "${apt_lock_wait[@]}" install -y "${packages[@]}"; then
   enable_i386_emulation
   exit 0
 fi
@@ -230,7 +241,8 @@ say "and the packages built from the same sources likewise ($(($(wc -l <"$work/p
 say "(library, version used instead, version of the incomplete suite):"
 sed 's/^/install-deps:   /' <<<"$pinned" >&2
 installed_versions >"$work/before"
-apt_step apt-get -o Dir::Etc::Preferences="$work/preferences" install -y --allow-downgrades \
+apt_step apt-get "${apt_lock_wait[@]}" -o Dir::Etc::Preferences="$work/preferences" \
+  install -y --allow-downgrades \
   "${packages[@]}"
 installed_versions >"$work/after"
 downgraded=$(join "$work/before" "$work/after" |
