@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -650,21 +651,42 @@ TEST_F(Cli, EveryEvaluatingCommandChecksTheRecordContract) {
       << message.err;
 }
 
+// Sets a signal's disposition in this process, and so in the probes it starts, for its lifetime.
+class SignalDisposition {
+ public:
+  SignalDisposition(int signalNumber, void (*handler)(int))
+      : signalNumber_(signalNumber), previous_(std::signal(signalNumber, handler)) {}
+  ~SignalDisposition() { std::signal(signalNumber_, previous_); }
+
+ private:
+  int signalNumber_;
+  void (*previous_)(int);
+};
+
 // An interrupted run, or one whose plug-in crashes, removes its temporary file and leaves the
 // user's file as it was; it ends by the signal, as it would have without the probe's handler.
+// A stop signal its caller ignores (nohup, a job a script started with &) stays ignored.
 TEST_F(Cli, SignalsRemoveTemporaryFiles) {
   writeFile(dir_ / "hits.csv", kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"));
-  writeFile(dir_ / "results.csv", "precious\n");
   const std::string faulty = std::string("--plugin '") + FAULTY_PLUGIN_PATH + "' ";
-  for (const char *fault : {"SIGINT", "SIGTERM", "crash"}) {
+  const struct {
+    const char *fault;
+    int signalNumber;
+    bool ignoredByCaller;
+  } cases[] = {{"SIGINT", SIGINT, false},  {"SIGTERM", SIGTERM, false}, {"SIGHUP", SIGHUP, false},
+               {"crash", SIGSEGV, false},  {"SIGINT", SIGINT, true},    {"SIGHUP", SIGHUP, true}};
+  for (const auto &c : cases) {
+    const SignalDisposition caller(c.signalNumber, c.ignoredByCaller ? SIG_IGN : SIG_DFL);
     for (const char *args : {"batch hits.csv -o results.csv --force",
                              "sweep --over incidence -o results.csv --force"}) {
+      const std::string context =
+          std::string(c.fault) + (c.ignoredByCaller ? " ignored " : " ") + args;
+      writeFile(dir_ / "results.csv", "precious\n");
       const ProbeRun run =
-          probe(faulty + args, "", std::string("SURF_TEST_PLUGIN_FAULT=") + fault);
-      EXPECT_GT(run.status, 128) << fault << " " << args;
-      EXPECT_EQ(readFile(dir_ / "results.csv"), "precious\n") << fault << " " << args;
-      EXPECT_EQ(filesLeft(), (std::vector<std::string>{"hits.csv", "results.csv"}))
-          << fault << " " << args;
+          probe(faulty + args, "", std::string("SURF_TEST_PLUGIN_FAULT=") + c.fault);
+      EXPECT_EQ(run.status, c.ignoredByCaller ? 0 : 128 + c.signalNumber) << context;
+      EXPECT_EQ(readFile(dir_ / "results.csv") == "precious\n", !c.ignoredByCaller) << context;
+      EXPECT_EQ(filesLeft(), (std::vector<std::string>{"hits.csv", "results.csv"})) << context;
     }
   }
 }

@@ -4,8 +4,8 @@
 // - without: both exports; fnEvaluateCoating writes every output and keeps the record contract
 //   unless SURF_TEST_PLUGIN_FAULT names a fault: "host" (writes a host-data element),
 //   "unwritten" (leaves an output unwritten), "return" (returns 1), "crash" (dereferences a
-//   null pointer), "SIGINT" or "SIGTERM" (the signal arrives during the call, as when the user
-//   interrupts a run).
+//   null pointer), "SIGINT", "SIGTERM" or "SIGHUP" (the signal arrives during the call, as when
+//   the user interrupts a run or the terminal goes away).
 #include <csignal>
 #include <cstdlib>
 #include <string_view>
@@ -29,6 +29,9 @@ extern "C" TEST_EXPORT double fnEvaluateCoating(double *input, void *, void *, v
   if (what == "crash") *static_cast<volatile int *>(nullptr) = 1;
   if (what == "SIGINT") std::raise(SIGINT);
   if (what == "SIGTERM") std::raise(SIGTERM);
+#if !defined(_WIN32)
+  if (what == "SIGHUP") std::raise(SIGHUP);
+#endif
   return what == "return" ? 1.0 : 0.0;
 }
 #endif

@@ -23,10 +23,20 @@ namespace {
 char temporaryPaths[kMaxTemporaryFiles][kMaxTemporaryPath];
 volatile std::sig_atomic_t slotUsed[kMaxTemporaryFiles];
 
-const int kCleanUpSignals[] = {
-    SIGINT, SIGTERM, SIGSEGV, SIGFPE, SIGILL, SIGABRT,
+// The signals that stop a run from outside (the user, the session, the system): a caller that
+// set one of them to be ignored (nohup, a job started with & by a script) keeps it ignored.
+const int kStopSignals[] = {
+    SIGINT, SIGTERM,
 #if !defined(_WIN32)
-    SIGHUP, SIGBUS,
+    SIGHUP,
+#endif
+};
+// The faults of a plug-in that crashes: always handled, as ignoring them is no choice a caller
+// has (the system ends the process all the same).
+const int kFaultSignals[] = {
+    SIGSEGV, SIGFPE, SIGILL, SIGABRT,
+#if !defined(_WIN32)
+    SIGBUS,
 #endif
 };
 
@@ -65,7 +75,10 @@ alignas(16) char handlerStack[64 * 1024];
 
 void prepareProcess() {
 #if defined(_WIN32)
-  for (int signalNumber : kCleanUpSignals) std::signal(signalNumber, removeTemporaryFilesAndStop);
+  for (int signalNumber : kStopSignals)
+    if (std::signal(signalNumber, removeTemporaryFilesAndStop) == SIG_IGN)
+      std::signal(signalNumber, SIG_IGN);
+  for (int signalNumber : kFaultSignals) std::signal(signalNumber, removeTemporaryFilesAndStop);
 #else
   occupyClosedStandardStreams();
   std::signal(SIGPIPE, SIG_IGN);
@@ -77,8 +90,14 @@ void prepareProcess() {
   action.sa_handler = removeTemporaryFilesAndStop;
   action.sa_flags = SA_ONSTACK;
   sigemptyset(&action.sa_mask);
-  for (int signalNumber : kCleanUpSignals) sigaddset(&action.sa_mask, signalNumber);
-  for (int signalNumber : kCleanUpSignals) sigaction(signalNumber, &action, nullptr);
+  for (int signalNumber : kStopSignals) sigaddset(&action.sa_mask, signalNumber);
+  for (int signalNumber : kFaultSignals) sigaddset(&action.sa_mask, signalNumber);
+  for (int signalNumber : kStopSignals) {
+    struct sigaction caller {};
+    if (sigaction(signalNumber, nullptr, &caller) == 0 && caller.sa_handler == SIG_IGN) continue;
+    sigaction(signalNumber, &action, nullptr);
+  }
+  for (int signalNumber : kFaultSignals) sigaction(signalNumber, &action, nullptr);
 #endif
 }
 

@@ -15,7 +15,9 @@ namespace probe {
 //   exited) is a write error with a message, not a silent death;
 // - SIGINT, SIGTERM and SIGHUP, and the faults of a plug-in that crashes (SIGSEGV, SIGBUS,
 //   SIGFPE, SIGILL, SIGABRT), remove every registered temporary file and then end the process
-//   with the same signal, as it would have ended without the probe's handler.
+//   with the same signal, as it would have ended without the probe's handler. Of SIGINT,
+//   SIGTERM and SIGHUP, one the caller set to be ignored (nohup, a job a script started with &)
+//   stays ignored.
 void prepareProcess();
 
 // Registers `path` for removal if a signal ends the process, until forgetTemporaryFile. At most
