@@ -1,7 +1,10 @@
 // surf-probe run as a user runs it, with the built plug-in: exit statuses, messages, files
 // left behind, and numbers compared bit for bit with direct calls into the plug-in.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <csignal>
@@ -10,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <random>
 #include <sstream>
@@ -689,6 +693,65 @@ TEST_F(Cli, SignalsRemoveTemporaryFiles) {
       EXPECT_EQ(filesLeft(), (std::vector<std::string>{"hits.csv", "results.csv"})) << context;
     }
   }
+}
+
+// A chart interrupted while gnuplot draws it leaves nothing behind: the probe ends gnuplot before
+// it removes the temporary file, which gnuplot would otherwise write again. The stand-in for
+// gnuplot draws, says so, and draws again once the probe has gone, as gnuplot reading the rest
+// of its script would.
+TEST_F(Cli, InterruptedChartLeavesNoFileBehind) {
+  const fs::path fake = dir_ / "fake-gnuplot";
+  writeFile(fake,
+            "#!/bin/sh\n"
+            "out=$(sed -n \"s/^set output '\\(.*\\)'$/\\1/p\")\n"
+            "echo drawn >\"$out\"\n"
+            "echo $$ >ready.part && mv ready.part ready\n"
+            "while kill -0 $PPID 2>/dev/null; do sleep 0.01; done\n"
+            "echo drawn again >\"$out\"\n"
+            "touch finished\n");
+  fs::permissions(fake, fs::perms::owner_all);
+  for (const char *command : {"plot", "map"})
+    for (int signalNumber : {SIGTERM, SIGHUP}) {
+      const std::string context = std::string(command) + " " + strsignal(signalNumber);
+      const std::vector<std::string> args = {SURF_PROBE_PATH, "--plugin", SURF_PLUGIN_PATH,
+                                             command, "-o", "chart.png", "--gnuplot",
+                                             fake.string()};
+      std::vector<char *> argv;
+      for (const std::string &arg : args) argv.push_back(const_cast<char *>(arg.c_str()));
+      argv.push_back(nullptr);
+      posix_spawn_file_actions_t actions;
+      posix_spawn_file_actions_init(&actions);
+      posix_spawn_file_actions_addchdir_np(&actions, dir_.c_str());
+      posix_spawn_file_actions_addopen(&actions, 2, "stderr", O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      posix_spawnattr_t attributes;
+      posix_spawnattr_init(&attributes);
+      sigset_t defaults;
+      sigemptyset(&defaults);
+      sigaddset(&defaults, signalNumber);
+      posix_spawnattr_setsigdefault(&attributes, &defaults);
+      posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+      pid_t pid;
+      ASSERT_EQ(posix_spawn(&pid, SURF_PROBE_PATH, &actions, &attributes, argv.data(), environ), 0);
+      posix_spawn_file_actions_destroy(&actions);
+      posix_spawnattr_destroy(&attributes);
+
+      const auto waitFor = [](const std::function<bool()> &done) {
+        for (int i = 0; i < 2000 && !done(); ++i) usleep(10000);
+        return done();
+      };
+      const bool ready = waitFor([&] { return fs::exists(dir_ / "ready"); });
+      kill(pid, signalNumber);
+      int status = 0;
+      waitpid(pid, &status, 0);
+      ASSERT_TRUE(ready) << context << ": " << readFile(dir_ / "stderr");
+      EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << context;
+      // Without the probe ending it, the stand-in draws again and says "finished".
+      const pid_t gnuplot = std::stoi(readFile(dir_ / "ready"));
+      waitFor([&] { return kill(gnuplot, 0) != 0 || fs::exists(dir_ / "finished"); });
+      EXPECT_EQ(filesLeft(), (std::vector<std::string>{"fake-gnuplot", "ready"})) << context;
+      fs::remove(dir_ / "ready");
+      fs::remove(dir_ / "finished");
+    }
 }
 
 // A reader that goes away is a write error with a message, not a death by SIGPIPE: gnuplot

@@ -9,6 +9,7 @@
 
 #include "tools/probe/errors.h"
 #include "tools/probe/input_text.h"
+#include "tools/probe/process.h"
 
 #if defined(_WIN32)
 #include <cstdio>
@@ -126,10 +127,18 @@ void runGnuplot(const std::string &program, const std::string &script) {
   sigemptyset(&defaults);
   sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
   char *const argv[] = {const_cast<char *>(program.c_str()), nullptr};
   pid_t child;
-  const int spawned = posix_spawn(&child, program.c_str(), &actions, &attributes, argv, environ);
+  int spawned;
+  {
+    // gnuplot writes the chart's temporary file: a signal that ends the probe ends gnuplot
+    // first, or gnuplot would write the file again after the handler removed it.
+    const StopSignalsHeld held;
+    posix_spawnattr_setsigmask(&attributes, &held.previous());
+    spawned = posix_spawn(&child, program.c_str(), &actions, &attributes, argv, environ);
+    if (spawned == 0) registerChildProcess(child);
+  }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
   close(pipeEnds[0]);
@@ -146,6 +155,12 @@ void runGnuplot(const std::string &program, const std::string &script) {
     written += static_cast<std::size_t>(n);
   }
   close(pipeEnds[1]);
+  // Waited for in two steps: once it has ended, the handler no longer needs to end it; until it
+  // is reaped, its pid stays its own.
+  siginfo_t ended;
+  while (waitid(P_PID, child, &ended, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+  }
+  forgetChildProcess();
   int status = 0;
   while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
   }

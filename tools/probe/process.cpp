@@ -11,6 +11,8 @@
 #include <io.h>
 #else
 #include <fcntl.h>
+#include <pthread.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -22,6 +24,8 @@ namespace {
 // marked used only once its path is complete.
 char temporaryPaths[kMaxTemporaryFiles][kMaxTemporaryPath];
 volatile std::sig_atomic_t slotUsed[kMaxTemporaryFiles];
+// The registered child process, 0 when there is none.
+volatile std::sig_atomic_t childProcess = 0;
 
 // The signals that stop a run from outside (the user, the session, the system): a caller that
 // set one of them to be ignored (nohup, a job started with & by a script) keeps it ignored.
@@ -40,9 +44,17 @@ const int kFaultSignals[] = {
 #endif
 };
 
-// Removes what a run left half-written, then lets the signal do what it would have done. Only
-// async-signal-safe calls: unlink, write, signal, raise.
+// Ends the child that writes into a temporary file, removes what a run left half-written, then
+// lets the signal do what it would have done. Only async-signal-safe calls: kill, waitpid,
+// unlink, write, signal, raise.
 extern "C" void removeTemporaryFilesAndStop(int signalNumber) {
+#if !defined(_WIN32)
+  if (const pid_t child = childProcess; child > 0) {
+    kill(child, SIGKILL);
+    while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+#endif
   for (int i = 0; i < kMaxTemporaryFiles; ++i)
     if (slotUsed[i]) {
 #if defined(_WIN32)
@@ -100,6 +112,20 @@ void prepareProcess() {
   for (int signalNumber : kFaultSignals) sigaction(signalNumber, &action, nullptr);
 #endif
 }
+
+#if !defined(_WIN32)
+void registerChildProcess(pid_t child) { childProcess = child; }
+void forgetChildProcess() { childProcess = 0; }
+
+StopSignalsHeld::StopSignalsHeld() {
+  sigset_t held;
+  sigemptyset(&held);
+  for (int signalNumber : kStopSignals) sigaddset(&held, signalNumber);
+  pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+StopSignalsHeld::~StopSignalsHeld() { pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
+#endif
 
 bool registerTemporaryFile(const std::string &path) {
   if (path.size() >= kMaxTemporaryPath) return false;
