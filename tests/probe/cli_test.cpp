@@ -668,8 +668,9 @@ class SignalDisposition {
 };
 
 // An interrupted run, or one whose plug-in crashes, removes its temporary file and leaves the
-// user's file as it was; it ends by the signal, as it would have without the probe's handler.
-// A stop signal its caller ignores (nohup, a job a script started with &) stays ignored.
+// user's file as it was; it ends by the signal, as it would have without the probe's handler,
+// and names a crash. A stop signal its caller ignores (nohup, a job a script started with &)
+// stays ignored.
 TEST_F(Cli, SignalsRemoveTemporaryFiles) {
   writeFile(dir_ / "hits.csv", kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"));
   const std::string faulty = std::string("--plugin '") + FAULTY_PLUGIN_PATH + "' ";
@@ -677,8 +678,13 @@ TEST_F(Cli, SignalsRemoveTemporaryFiles) {
     const char *fault;
     int signalNumber;
     bool ignoredByCaller;
-  } cases[] = {{"SIGINT", SIGINT, false},  {"SIGTERM", SIGTERM, false}, {"SIGHUP", SIGHUP, false},
-               {"crash", SIGSEGV, false},  {"SIGINT", SIGINT, true},    {"SIGHUP", SIGHUP, true}};
+    const char *message;
+  } cases[] = {{"SIGINT", SIGINT, false, ""},
+               {"SIGTERM", SIGTERM, false, ""},
+               {"SIGHUP", SIGHUP, false, ""},
+               {"crash", SIGSEGV, false, "surf-probe: the plug-in crashed (SIGSEGV)\n"},
+               {"SIGINT", SIGINT, true, ""},
+               {"SIGHUP", SIGHUP, true, ""}};
   for (const auto &c : cases) {
     const SignalDisposition caller(c.signalNumber, c.ignoredByCaller ? SIG_IGN : SIG_DFL);
     for (const char *args : {"batch hits.csv -o results.csv --force",
@@ -691,6 +697,8 @@ TEST_F(Cli, SignalsRemoveTemporaryFiles) {
       EXPECT_EQ(run.status, c.ignoredByCaller ? 0 : 128 + c.signalNumber) << context;
       EXPECT_EQ(readFile(dir_ / "results.csv") == "precious\n", !c.ignoredByCaller) << context;
       EXPECT_EQ(filesLeft(), (std::vector<std::string>{"hits.csv", "results.csv"})) << context;
+      EXPECT_EQ(run.err.find("crash") == std::string::npos, *c.message == '\0') << run.err;
+      EXPECT_NE(run.err.find(c.message), std::string::npos) << context << ": " << run.err;
     }
   }
 }

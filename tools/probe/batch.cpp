@@ -194,9 +194,12 @@ class BatchRunner {
   void flush() {
     const FnEvaluateCoating evaluate = plugin_.evaluateCoating();
     const Clock::time_point start = Clock::now();
-    for (std::size_t i = 0; i < filled_; ++i)
-      chunk_[i].result =
-          evaluate(chunk_[i].record.input, nullptr, nullptr, nullptr, chunk_[i].record.output);
+    {
+      const PluginRunning running;
+      for (std::size_t i = 0; i < filled_; ++i)
+        chunk_[i].result =
+            evaluate(chunk_[i].record.input, nullptr, nullptr, nullptr, chunk_[i].record.output);
+    }
     statistics_.pluginTime += Clock::now() - start;
 
     text_.clear();

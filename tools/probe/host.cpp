@@ -25,12 +25,16 @@ struct HostState {
 double openPlugin(PluginLibrary &plugin, const std::string &path) {
   const bool besideExecutable = path.empty();
   const std::string file = besideExecutable ? executableDirectory() + kPluginFileName : path;
-  const std::string error = plugin.open(file);
+  const std::string error = [&] {
+    const PluginRunning running;  // loading runs the library's own initialisation
+    return plugin.open(file);
+  }();
   if (!error.empty()) {
     std::string where = besideExecutable ? "plug-in '" + file + "' (the default beside surf-probe)"
                                          : "--plugin '" + file + "'";
     throw InputError(where + ": " + error);
   }
+  const PluginRunning running;
   return plugin.initDll()(&hostState);
 }
 

@@ -8,6 +8,7 @@
 
 #include "tools/probe/plugin_loader.h"
 #include "tools/probe/polarization.h"
+#include "tools/probe/process.h"
 #include "tools/probe/records.h"
 
 namespace probe {
@@ -32,6 +33,7 @@ void noteLoadedPlugin(const PluginLibrary &plugin);
 
 // One fnEvaluateCoating call on the record; returns its return value.
 inline double evaluateRecord(const PluginLibrary &plugin, HitRecord &record) {
+  const PluginRunning running;
   return plugin.evaluateCoating()(record.input, nullptr, nullptr, nullptr, record.output);
 }
 

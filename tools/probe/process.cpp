@@ -44,10 +44,48 @@ const int kFaultSignals[] = {
 #endif
 };
 
-// Ends the child that writes into a temporary file, removes what a run left half-written, then
-// lets the signal do what it would have done. Only async-signal-safe calls: kill, waitpid,
-// unlink, write, signal, raise.
+// Greater than 0 while the plug-in runs (loaded, initialised or evaluating).
+volatile std::sig_atomic_t insidePlugin = 0;
+
+// The name of a fault signal; null for the stop signals, which end a run without a word.
+const char *faultName(int signalNumber) {
+  switch (signalNumber) {
+    case SIGSEGV: return "SIGSEGV";
+    case SIGFPE: return "SIGFPE";
+    case SIGILL: return "SIGILL";
+    case SIGABRT: return "SIGABRT";
+#if !defined(_WIN32)
+    case SIGBUS: return "SIGBUS";
+#endif
+    default: return nullptr;
+  }
+}
+
+void writeToStandardError(const char *text) {
+#if defined(_WIN32)
+  _write(2, text, static_cast<unsigned>(std::strlen(text)));
+#else
+  const ssize_t ignored = write(STDERR_FILENO, text, std::strlen(text));
+  (void)ignored;
+#endif
+}
+
+// One line for a fault, as the process would otherwise end without a word: the plug-in's crash
+// when the fault came while it ran, the probe's own otherwise.
+void reportFault(int signalNumber) {
+  const char *name = faultName(signalNumber);
+  if (name == nullptr) return;
+  writeToStandardError(insidePlugin > 0 ? "surf-probe: the plug-in crashed ("
+                                        : "surf-probe: crashed (");
+  writeToStandardError(name);
+  writeToStandardError(insidePlugin > 0 ? ")\n" : "), a fault of surf-probe itself\n");
+}
+
+// Says what fault ended the run, ends the child that writes into a temporary file, removes what
+// a run left half-written, then lets the signal do what it would have done. Only
+// async-signal-safe calls: strlen, write, kill, waitpid, unlink, signal, raise.
 extern "C" void removeTemporaryFilesAndStop(int signalNumber) {
+  reportFault(signalNumber);
 #if !defined(_WIN32)
   if (const pid_t child = childProcess; child > 0) {
     kill(child, SIGKILL);
@@ -112,6 +150,9 @@ void prepareProcess() {
   for (int signalNumber : kFaultSignals) sigaction(signalNumber, &action, nullptr);
 #endif
 }
+
+PluginRunning::PluginRunning() { insidePlugin = insidePlugin + 1; }
+PluginRunning::~PluginRunning() { insidePlugin = insidePlugin - 1; }
 
 #if !defined(_WIN32)
 void registerChildProcess(pid_t child) { childProcess = child; }

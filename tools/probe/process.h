@@ -20,11 +20,22 @@ namespace probe {
 //   exited) is a write error with a message, not a silent death;
 // - SIGINT, SIGTERM and SIGHUP, and the faults of a plug-in that crashes (SIGSEGV, SIGBUS,
 //   SIGFPE, SIGILL, SIGABRT), end the registered child process, remove every registered
-//   temporary file and then end the process
-//   with the same signal, as it would have ended without the probe's handler. Of SIGINT,
-//   SIGTERM and SIGHUP, one the caller set to be ignored (nohup, a job a script started with &)
-//   stays ignored.
+//   temporary file and then end the process with the same signal, as it would have ended
+//   without the probe's handler; a fault is first named in one line on standard error. Of
+//   SIGINT, SIGTERM and SIGHUP, one the caller set to be ignored (nohup, a job a script started
+//   with &) stays ignored.
 void prepareProcess();
+
+// Marks, while it lives, that the plug-in runs (its loading, fnInitDll, fnEvaluateCoating): a
+// fault then is reported on standard error as the plug-in's crash, otherwise as the probe's
+// own. Main thread only; may nest.
+class PluginRunning {
+ public:
+  PluginRunning();
+  ~PluginRunning();
+  PluginRunning(const PluginRunning &) = delete;
+  PluginRunning &operator=(const PluginRunning &) = delete;
+};
 
 // Registers `path` for removal if a signal ends the process, until forgetTemporaryFile. At most
 // kMaxTemporaryFiles at once, each shorter than kMaxTemporaryPath bytes; returns false (and
