@@ -518,11 +518,13 @@ TEST(Map, CoversTheConeAndShowsTheGridNearTheNormal) {
     for (int i = 0; i < 3; ++i) EXPECT_NEAR(scan.values[i], 0.0, 0.1) << scan.azimuth << " " << i;
   }
   options.quantity = probe::MapQuantity::Extinction;
-  const probe::MapData extinction = probe::evaluateMapData(directPlugin(), options);
+  probe::MapData extinction = probe::evaluateMapData(directPlugin(), options);
   for (const probe::MapScan &scan : extinction.scans)
     for (double v : scan.values) ASSERT_GT(v, 1.0) << scan.azimuth;
+  extinction.title = "dataset my_coat^2";
   const std::string script = probe::buildMapScript(extinction);
   EXPECT_NE(script.find("set logscale cb"), std::string::npos);
+  EXPECT_NE(script.find("set title 'dataset my_coat^2' noenhanced\n"), std::string::npos);
   EXPECT_EQ(std::count(script.begin(), script.end(), '\n') > 90 * 181, true);
 }
 

@@ -208,7 +208,7 @@ TEST(PlotScript, QuotesUserTextSoGnuplotCannotReadCommands) {
 TEST(PlotScript, HoldsEveryPoint) {
   PlotData data;
   data.outputPath = "/charts/o'k.png";
-  data.title = "t";
+  data.title = "my_new^coat{x}.so";
   SweepPoint p{};
   p.value = 12.5;
   p.angles.incidence = 12.5;
@@ -218,6 +218,15 @@ TEST(PlotScript, HoldsEveryPoint) {
   const std::string script = buildGnuplotScript(data);
   EXPECT_NE(script.find("set output '/charts/o''k.png'"), std::string::npos);
   EXPECT_NE(script.find("'Rs 0.6 um'"), std::string::npos);
+  // Titles are drawn as they stand, not as sub- and superscripts: the page's and the panels'.
+  EXPECT_NE(script.find("title 'my_new^coat{x}.so' noenhanced\n"), std::string::npos);
+  std::size_t panelTitles = 0;
+  for (std::size_t at = 0; (at = script.find("set title '", at)) != std::string::npos; ++at) {
+    ++panelTitles;
+    EXPECT_EQ(script.substr(script.find('\n', at) - 11, 11), " noenhanced")
+        << script.substr(at, 60);
+  }
+  EXPECT_EQ(panelTitles, 4u);
   EXPECT_NE(script.find("12.5,0.25,"), std::string::npos);
   // Two incidence blocks and the azimuth block, each closed.
   std::size_t blocks = 0;

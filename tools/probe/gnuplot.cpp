@@ -92,6 +92,8 @@ std::string gnuplotQuoted(const std::string &text) {
   return quoted + "'";
 }
 
+std::string gnuplotText(const std::string &text) { return gnuplotQuoted(text) + " noenhanced"; }
+
 std::string gnuplotOutputPath(const std::string &path, const std::string &option) {
   std::error_code error;
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);

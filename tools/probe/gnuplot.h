@@ -22,8 +22,13 @@ std::string gnuplotProgram(const std::string &chosen);
 
 // `text` as a gnuplot string in single quotes, in which gnuplot reads no escapes: a quote is
 // doubled, and control characters (which would end the line, and with it the command) are
-// written as visible escapes. For text gnuplot only shows, such as titles.
+// written as visible escapes.
 std::string gnuplotQuoted(const std::string &text);
+
+// `text` quoted as above and marked `noenhanced`: drawn as it stands, with no ^ _ { } @ & ~ of a
+// file or dataset name read as sub- and superscripts. For titles and labels; the terminal stays
+// enhanced for the tic formats that write powers of ten (10^{%L}).
+std::string gnuplotText(const std::string &text);
 
 // `path` as gnuplot's `set output` must receive it: absolute (a name starting with '|' would
 // make gnuplot start a shell command) and quoted. Throws InputError naming `option` when the

@@ -96,10 +96,10 @@ std::string buildMapScript(const MapData &data) {
     s += "\n";
   }
   s += "EOD\n";
-  s += "set title " + gnuplotQuoted(data.title) + "\n";
+  s += "set title " + gnuplotText(data.title) + "\n";
   s += "set view map\nset size ratio -1\nunset key\nunset border\nunset xtics\nunset ytics\n";
   s += "set xrange [-95:95]\nset yrange [-95:95]\n";
-  s += "set cblabel " + gnuplotQuoted(text.label) + "\n";
+  s += "set cblabel " + gnuplotText(text.label) + "\n";
   if (text.logarithmic) {
     s += "set logscale cb\nset format cb '10^{%L}'\n";
   }

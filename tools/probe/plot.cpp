@@ -96,10 +96,10 @@ std::string buildGnuplotScript(const PlotData &data) {
     appendDataBlock(s, "incidence" + std::to_string(i), data.incidenceSweeps[i].second, false);
   appendDataBlock(s, "azimuth", data.azimuthSweep, true);
 
-  s += "set multiplot layout 2,2 title " + gnuplotQuoted(data.title) + "\n";
+  s += "set multiplot layout 2,2 title " + gnuplotText(data.title) + "\n";
   s += "set grid\nset key outside right top\n";
   s += "set title " +
-       gnuplotQuoted("Reflectance and transmittance, azimuth " + titleNumber(data.fixedAzimuth) +
+       gnuplotText("Reflectance and transmittance, azimuth " + titleNumber(data.fixedAzimuth) +
                      " deg") +
        "\n";
   s += "set xlabel 'incidence angle (deg)'\nset ylabel 'fraction of incident power'\n";
@@ -121,7 +121,7 @@ std::string buildGnuplotScript(const PlotData &data) {
 
   // The extinction ratio spans decades: a logarithmic axis.
   s += "set title " +
-       gnuplotQuoted("Extinction ratio (pass / block transmittance), azimuth " +
+       gnuplotText("Extinction ratio (pass / block transmittance), azimuth " +
                      titleNumber(data.fixedAzimuth) + " deg") +
        "\n";
   s += "set ylabel 'extinction ratio'\nset logscale y\nset yrange [*:*]\nset format y '10^{%L}'\n";
@@ -135,7 +135,7 @@ std::string buildGnuplotScript(const PlotData &data) {
   s += "unset logscale y\nset format y '%g'\n";
 
   s += "set title " +
-       gnuplotQuoted("Eigen-axes, incidence " + titleNumber(data.fixedIncidence) + " deg, " +
+       gnuplotText("Eigen-axes, incidence " + titleNumber(data.fixedIncidence) + " deg, " +
                      titleNumber(data.azimuthWavelength) + " um") +
        "\n";
   s += "set xlabel 'azimuth of the plane of incidence (deg)'\n"
@@ -147,7 +147,7 @@ std::string buildGnuplotScript(const PlotData &data) {
        "     $azimuth using 1:7 with points pt 5 ps 0.6 lc rgb '#2ca02c' title 'transmission, pass'\n";
 
   s += "set title " +
-       gnuplotQuoted("Extinction ratio and reflection contrast, incidence " +
+       gnuplotText("Extinction ratio and reflection contrast, incidence " +
                      titleNumber(data.fixedIncidence) + " deg, " +
                      titleNumber(data.azimuthWavelength) + " um") +
        "\n";
