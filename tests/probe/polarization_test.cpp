@@ -11,6 +11,7 @@
 #include <random>
 
 #include "mueller/mueller.h"
+#include "tests/support/bits.h"
 #include "tools/probe/errors.h"
 #include "tools/probe/plot.h"
 #include "tools/probe/sweep.h"
@@ -18,6 +19,7 @@
 namespace {
 
 using namespace probe;
+using surf_test::bits;
 
 constexpr double kTight = 1e-12;
 const double kPi = std::acos(-1.0);
@@ -45,7 +47,7 @@ TEST(Stokes, MalusLawForLinearInput) {
   // Linear light at 0 degrees through the polarizer at angle a: intensity cos^2(a).
   for (double a : {0.0, 20.0, 45.0, 70.0, 90.0}) {
     const std::array<double, 16> m = idealPolarizer(a);
-    const Stokes out = applyMueller(m.data(), linearStokes(0.0));
+    const Stokes out = unscaled(applyMueller(m.data(), linearStokes(0.0)));
     const double c = std::cos(a * kPi / 180);
     EXPECT_NEAR(out[0], c * c, kTight) << a;
   }
@@ -82,12 +84,38 @@ TEST(Stokes, RejectsUnphysicalStates) {
 
 TEST(Stokes, HugeStatesStayFiniteAndADarkBeamHasNoDegree) {
   const std::array<double, 16> m = idealPolarizer(0);
-  const Stokes out = applyMueller(m.data(), Stokes{1.7e308, 1.7e308, 0, 0});
+  const Stokes out = unscaled(applyMueller(m.data(), Stokes{1.7e308, 1.7e308, 0, 0}));
   EXPECT_EQ(out[0], 1.7e308);
   EXPECT_EQ(out[1], 1.7e308);
   const double dark = describeStokes(Stokes{0, 0, 0, 0}).degreeOfPolarization;
   EXPECT_TRUE(std::isnan(dark));
   EXPECT_FALSE(std::signbit(dark));  // printed "nan", not "-nan"
+}
+
+// A state far below or above the ordinary range is described as its twin of ordinary size is,
+// to the bit, and its components are the twin's scaled once: the description works on the
+// scaled product, not on its rounded components. The states are whole numbers, so each scaled
+// state is exact.
+TEST(Stokes, TinyAndHugeStatesAreDescribedAsTheirOrdinaryTwins) {
+  const surf::Mat4 m =
+      surf::rotatedDiattenuatorMueller(31.0, 0.9, 0.05, surf::kReflectionRetardance);
+  for (const Stokes &twin : {Stokes{1, 0, 0, 1}, Stokes{1, 1, 0, 0}, Stokes{25, 15, 12, 16}}) {
+    const PolarizationState expected = describeStokes(applyMueller(m.m, twin));
+    const Stokes expectedComponents = unscaled(applyMueller(m.m, twin));
+    for (int power : {-1074, -1066, 990}) {
+      const Stokes state{std::ldexp(twin[0], power), std::ldexp(twin[1], power),
+                         std::ldexp(twin[2], power), std::ldexp(twin[3], power)};
+      const ScaledStokes out = applyMueller(m.m, state);
+      const PolarizationState d = describeStokes(out);
+      const std::string context = std::to_string(twin[0]) + " at 2^" + std::to_string(power);
+      EXPECT_EQ(bits(d.degreeOfPolarization), bits(expected.degreeOfPolarization)) << context;
+      EXPECT_EQ(bits(d.orientation), bits(expected.orientation)) << context;
+      EXPECT_EQ(bits(d.ellipticity), bits(expected.ellipticity)) << context;
+      for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(bits(unscaled(out)[i]), bits(std::ldexp(expectedComponents[i], power)))
+            << context << " S" << i;
+    }
+  }
 }
 
 TEST(EigenAxis, IdealPolarizerGivesItsAxisAndFullDiattenuation) {

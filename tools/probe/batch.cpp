@@ -240,8 +240,8 @@ class BatchRunner {
   void appendStokesColumns(const HitRecord &record) {
     text_.pop_back();
     const StokesResult result = applyBoth(record, *stokes_);
-    for (const Stokes &beam : {result.reflected, result.transmitted})
-      for (double v : beam) {
+    for (const ScaledStokes &beam : {result.reflected, result.transmitted})
+      for (double v : unscaled(beam)) {
         text_ += ',';
         appendShortest(text_, v);
       }

@@ -137,8 +137,9 @@ Mat4 transmissionFromSpBasis(const Mat4 &sp, double turn) {
 }
 
 StokesResult applyBoth(const HitRecord &record, const Stokes &incident) {
-  const Stokes transmitted = applyMueller(transmissionMueller(record), mirrored(incident));
-  return StokesResult{applyMueller(reflectionMueller(record), incident), mirrored(transmitted)};
+  ScaledStokes transmitted = applyMueller(transmissionMueller(record), mirrored(incident));
+  transmitted.unit = mirrored(transmitted.unit);
+  return StokesResult{applyMueller(reflectionMueller(record), incident), transmitted};
 }
 
 }  // namespace probe

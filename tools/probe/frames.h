@@ -69,9 +69,10 @@ surf::Mat4 transmissionFromSpBasis(const surf::Mat4 &sp, double turn);
 
 // What the two beams make of a state given in the incident frame: the reflected state in the
 // reflected frame, the transmitted state in the incident frame (the beam goes straight on).
+// Both scaled by a power of two (polarization.h): unscaled to be shown, described as they are.
 struct StokesResult {
-  Stokes reflected;
-  Stokes transmitted;
+  ScaledStokes reflected;
+  ScaledStokes transmitted;
 };
 StokesResult applyBoth(const HitRecord &record, const Stokes &incident);
 

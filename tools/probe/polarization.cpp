@@ -17,9 +17,9 @@ double halfAtan2Degrees(double y, double x) {
   return half <= -90.0 ? half + 180.0 : half;
 }
 
-// The power of two that brings the largest component of `s` into [0.5, 1), and `s` divided by
-// it: an exact scaling, so the squares and sums below neither overflow nor underflow for any
-// finite state, and a state of ordinary size gives the same bits as unscaled arithmetic.
+// The exponent of the power of two that brings the largest component of `s` into [0.5, 1): an
+// exact scaling, so the squares and sums below neither overflow nor underflow for any finite
+// state, and a state of ordinary size gives the same bits as unscaled arithmetic.
 int scaleExponent(const Stokes &s) {
   const double largest =
       std::max({std::fabs(s[0]), std::fabs(s[1]), std::fabs(s[2]), std::fabs(s[3])});
@@ -36,28 +36,37 @@ Stokes scaled(const Stokes &s, int exponent) {
 
 }  // namespace
 
-Stokes applyMueller(const double *m, const Stokes &s) {
+ScaledStokes scaledStokes(const Stokes &s) {
   const int exponent = scaleExponent(s);
-  const Stokes unit = scaled(s, -exponent);
-  Stokes out;
+  return ScaledStokes{scaled(s, -exponent), exponent};
+}
+
+Stokes unscaled(const ScaledStokes &s) { return scaled(s.unit, s.exponent); }
+
+ScaledStokes applyMueller(const double *m, const Stokes &s) {
+  const ScaledStokes in = scaledStokes(s);
+  ScaledStokes out{Stokes{}, in.exponent};
   for (int i = 0; i < 4; ++i) {
     const double *row = m + 4 * i;
-    out[i] = row[0] * unit[0] + row[1] * unit[1] + row[2] * unit[2] + row[3] * unit[3];
+    out.unit[i] = row[0] * in.unit[0] + row[1] * in.unit[1] + row[2] * in.unit[2] +
+                  row[3] * in.unit[3];
   }
-  return scaled(out, exponent);
+  return out;
 }
 
 bool isPhysicalStokes(const Stokes &input) {
-  const Stokes s = scaled(input, -scaleExponent(input));
+  const Stokes s = scaledStokes(input).unit;
   const double polarizedSquared = s[1] * s[1] + s[2] * s[2] + s[3] * s[3];
   return s[0] >= 0.0 && polarizedSquared <= s[0] * s[0] * (1.0 + kStokesSlack);
 }
 
-PolarizationState describeStokes(const Stokes &input) {
-  const Stokes s = scaled(input, -scaleExponent(input));
+PolarizationState describeStokes(const ScaledStokes &input) {
+  // Scaled again, as a product's largest component need not lie in [0.5, 1): for a state of
+  // ordinary size these are the bits of the unscaled state scaled once.
+  const Stokes s = scaledStokes(input.unit).unit;
   const double polarized = std::sqrt(s[1] * s[1] + s[2] * s[2] + s[3] * s[3]);
   PolarizationState state;
-  state.intensity = input[0];
+  state.intensity = std::ldexp(input.unit[0], input.exponent);
   // A dark beam has no degree of polarization: a quiet not-a-number of positive sign.
   state.degreeOfPolarization =
       s[0] > 0.0 ? polarized / s[0] : std::numeric_limits<double>::quiet_NaN();
@@ -65,6 +74,8 @@ PolarizationState describeStokes(const Stokes &input) {
   state.ellipticity = polarized > 0.0 ? 0.5 * std::asin(s[3] / polarized) * surf::kRadToDeg : 0.0;
   return state;
 }
+
+PolarizationState describeStokes(const Stokes &s) { return describeStokes(scaledStokes(s)); }
 
 EigenAxis recoverEigenAxis(const double *m) {
   const double m00 = m[0], m01 = m[1], m02 = m[2];

@@ -14,24 +14,40 @@ namespace probe {
 
 using Stokes = std::array<double, 4>;
 
-// m * s. The state is scaled by a power of two around the product, so no finite state
-// overflows or underflows on the way (and a state of ordinary size gives the bits of the plain
-// product).
-Stokes applyMueller(const double *m, const Stokes &s);
+// A Stokes vector as a vector of ordinary size times a power of two, unit * 2^exponent: states
+// far below or above the range of ordinary numbers (1e-320, 1e300) keep all their digits
+// through the arithmetic, and only the components that are shown are unscaled.
+struct ScaledStokes {
+  Stokes unit;
+  int exponent;
+};
+// The power of two that brings the largest component of `s` into [0.5, 1) taken out (exact).
+ScaledStokes scaledStokes(const Stokes &s);
+// unit * 2^exponent, rounded where it falls below the normal range (or beyond the largest double).
+Stokes unscaled(const ScaledStokes &s);
+
+// m * s, computed on `s` scaled by a power of two and returned scaled, so no finite state
+// overflows or underflows on the way; unscaled, a state of ordinary size gives the bits of the
+// plain product.
+ScaledStokes applyMueller(const double *m, const Stokes &s);
 
 // True when s could be a real beam: I >= 0 and Q^2 + U^2 + V^2 <= I^2 (with a relative slack
 // of kStokesSlack, so states written with rounded digits are accepted).
 constexpr double kStokesSlack = 1e-9;
 bool isPhysicalStokes(const Stokes &s);
 
+// Degree, orientation and ellipticity come from the state scaled by a power of two (the scaled
+// product of applyMueller itself, not its rounded unscaled components), so a state of 1e-320
+// is described as the same state of size 1 is, to the bit.
 struct PolarizationState {
-  double intensity;             // I
-  double degreeOfPolarization;  // sqrt(Q^2 + U^2 + V^2) / I, computed on the state scaled by a
-                                // power of two; a quiet (positive) not-a-number for a dark beam
+  double intensity;             // I, unscaled
+  double degreeOfPolarization;  // sqrt(Q^2 + U^2 + V^2) / I; a quiet (positive) not-a-number
+                                // for a dark beam (I = 0 before unscaling)
   double orientation;           // psi = atan2(U, Q) / 2: major axis of the polarization ellipse
   double ellipticity;           // chi = asin(V / sqrt(Q^2 + U^2 + V^2)) / 2, positive for V > 0;
                                 // 0 when the beam has no polarized part
 };
+PolarizationState describeStokes(const ScaledStokes &s);
 PolarizationState describeStokes(const Stokes &s);
 
 // The eigen-axis of a rotated linear diattenuator(-retarder) M = Rot(-alpha) * D * Rot(alpha),

@@ -44,8 +44,10 @@ void appendGrid(std::string &out, const char *name, const double *m) {
   }
 }
 
-void appendStokesLines(std::string &out, const char *beam, const Stokes &s) {
-  const PolarizationState state = describeStokes(s);
+// The state as `s` shows it, described from `scaled` (the same state, scaled).
+void appendStokesLines(std::string &out, const char *beam, const Stokes &s,
+                       const ScaledStokes &scaled) {
+  const PolarizationState state = describeStokes(scaled);
   out += label(std::string(beam) + " Stokes") + formatShortest(s[0]) + ", " + formatShortest(s[1]) +
          ", " + formatShortest(s[2]) + ", " + formatShortest(s[3]) + "\n";
   out += label("  intensity") + formatShortest(state.intensity) + "\n";
@@ -63,9 +65,9 @@ void appendStokesColumns(std::string &out, const char *beam) {
   for (const char *suffix : kSuffixes) out += std::string(",") + beam + suffix;
 }
 
-void appendStokesValues(std::string &out, const Stokes &s) {
-  const PolarizationState state = describeStokes(s);
-  for (double v : s) {
+void appendStokesValues(std::string &out, const ScaledStokes &scaled) {
+  const PolarizationState state = describeStokes(scaled);
+  for (double v : unscaled(scaled)) {
     out += ',';
     appendShortest(out, v);
   }
@@ -107,9 +109,9 @@ std::string formatHitTable(const HitRecord &record, const HitAngles &angles,
     const StokesResult result = applyBoth(record, *stokes);
     out += "polarization (input and transmitted in the incident frame, the s/p basis turned by " +
            fixed(frameTurn(record), 10) + " deg from s towards p; reflected in the reflected frame)\n";
-    appendStokesLines(out, "input", *stokes);
-    appendStokesLines(out, "reflected", result.reflected);
-    appendStokesLines(out, "transmitted", result.transmitted);
+    appendStokesLines(out, "input", *stokes, scaledStokes(*stokes));
+    appendStokesLines(out, "reflected", unscaled(result.reflected), result.reflected);
+    appendStokesLines(out, "transmitted", unscaled(result.transmitted), result.transmitted);
   }
   return out;
 }
