@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <random>
 
 #include "mueller/mueller.h"
@@ -157,28 +158,43 @@ TEST(EigenAxis, NonPolarizingMatrixHasNoDiattenuation) {
   EXPECT_NEAR(recoverEigenAxis(m.m).diattenuation, 0.0, 1e-15);
 }
 
+// A range wider than the largest double still counts.
 TEST(SweepValues, CoverTheRangeEndsIncluded) {
   struct Case {
     SweepRange range;
     std::size_t count;
     double last;
+    std::size_t index;  // and the value there
+    double value;
   } cases[] = {
-      {{0, 89, 1}, 90, 89}, {{0.40, 0.70, 0.005}, 61, 0.70}, {{0, 10, 3}, 4, 9},
-      {{5, 5, 1}, 1, 5},    {{-10, 10, 10}, 3, 10},          {{0, 360, 5}, 73, 360},
+      {{0, 89, 1}, 90, 89, 7, 7},
+      {{0.40, 0.70, 0.005}, 61, 0.70, 0, 0.40},
+      {{0, 10, 3}, 4, 9, 2, 6},
+      {{5, 5, 1}, 1, 5, 0, 5},
+      {{-10, 10, 10}, 3, 10, 1, 0},
+      {{0, 360, 5}, 73, 360, 72, 360},
+      {{-1e308, 1e308, 1e307}, 21, 1e308, 10, 0},
   };
   for (const Case &c : cases) {
     const std::vector<double> v = sweepValues(c.range);
     ASSERT_EQ(v.size(), c.count) << c.range.from << ".." << c.range.to;
     EXPECT_EQ(v.front(), c.range.from);
     EXPECT_EQ(v.back(), c.last);
+    EXPECT_EQ(v[c.index], c.value) << c.range.from << ".." << c.range.to;
   }
 }
 
-TEST(SweepValues, RejectsEmptyAndEndlessRanges) {
-  EXPECT_THROW(sweepValues({0, 10, 0}), InputError);
-  EXPECT_THROW(sweepValues({0, 10, -1}), InputError);
-  EXPECT_THROW(sweepValues({10, 0, 1}), InputError);
-  EXPECT_THROW(sweepValues({0, 1e9, 1e-3}), InputError);
+TEST(SweepValues, RejectsEmptyEndlessAndInfiniteRanges) {
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const SweepRange &range : std::vector<SweepRange>{{0, 10, 0},
+                                                         {0, 10, -1},
+                                                         {10, 0, 1},
+                                                         {0, 1e9, 1e-3},
+                                                         {-1e308, 1e308, 1e-300},
+                                                         {0, 10, inf},
+                                                         {0, inf, 1},
+                                                         {NAN, 10, 1}})
+    EXPECT_THROW(sweepValues(range), InputError) << range.from << ".." << range.to;
 }
 
 class TempDirectory : public ::testing::Test {

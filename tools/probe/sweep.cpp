@@ -61,21 +61,40 @@ SweepRange resolvedRange(const ProbeOptions &options) {
   return range;
 }
 
+namespace {
+
+// The value from + i * step. Where that overflows (a range wider than the largest double) it
+// is formed from halves, which gives the same value wherever the plain form is finite.
+double stepValue(const SweepRange &range, std::size_t i) {
+  const double value = range.from + static_cast<double>(i) * range.step;
+  if (std::isfinite(value)) return value;
+  return 2.0 * (range.from / 2.0 + static_cast<double>(i) * (range.step / 2.0));
+}
+
+}  // namespace
+
 std::vector<double> sweepValues(const SweepRange &range) {
-  if (!(range.step > 0.0))
-    throw InputError("--step: must be positive, got " + formatShortest(range.step));
+  if (!(range.step > 0.0) || !std::isfinite(range.step))
+    throw InputError("--step: must be positive and finite, got " + formatShortest(range.step));
+  if (!std::isfinite(range.from) || !std::isfinite(range.to))
+    throw InputError("--from/--to: a sweep runs between finite numbers, got " +
+                     formatShortest(range.from) + " .. " + formatShortest(range.to));
   if (range.to < range.from)
     throw InputError("--to: " + formatShortest(range.to) + " is below --from " +
                      formatShortest(range.from));
-  const double intervals = std::floor((range.to - range.from) / range.step + kStepSlack);
+  // The span of two finite doubles can exceed the largest double; halved it cannot.
+  const double span = range.to - range.from;
+  const double intervals =
+      std::isfinite(span) ? std::floor(span / range.step + kStepSlack)
+                          : std::floor((range.to / 2.0 - range.from / 2.0) / range.step * 2.0 +
+                                       kStepSlack);
   if (!(intervals < static_cast<double>(kMaxSweepPoints)))
     throw InputError("--step: " + formatShortest(range.step) + " gives more than " +
                      std::to_string(kMaxSweepPoints) + " points");
   const std::size_t count = static_cast<std::size_t>(intervals) + 1;
   std::vector<double> values(count);
   // Each value from its index, so rounding does not pile up along the sweep.
-  for (std::size_t i = 0; i < count; ++i)
-    values[i] = range.from + static_cast<double>(i) * range.step;
+  for (std::size_t i = 0; i < count; ++i) values[i] = stepValue(range, i);
   if (std::fabs(values.back() - range.to) < range.step * kStepSlack) values.back() = range.to;
   return values;
 }

@@ -21,7 +21,8 @@ SweepRange defaultRange(SweepQuantity quantity);
 SweepRange resolvedRange(const ProbeOptions &options);
 
 // from, from + step, ... up to and including `to` (a last value within rounding of `to` is
-// `to` itself). Throws InputError naming --step or --to when the range is empty or endless.
+// `to` itself). Throws InputError naming --step, --from or --to when the range is empty,
+// endless or not finite.
 constexpr std::size_t kMaxSweepPoints = 10000000;
 std::vector<double> sweepValues(const SweepRange &range);
 
