@@ -158,8 +158,10 @@ TEST(EigenAxis, NonPolarizingMatrixHasNoDiattenuation) {
   EXPECT_NEAR(recoverEigenAxis(m.m).diattenuation, 0.0, 1e-15);
 }
 
-// A range wider than the largest double still counts.
+// Each point is the number a user would write for it (0.42, not 0.42000000000000004), unless
+// the step is finer than fifteen digits; a range wider than the largest double still counts.
 TEST(SweepValues, CoverTheRangeEndsIncluded) {
+  const double eps = std::numeric_limits<double>::epsilon();
   struct Case {
     SweepRange range;
     std::size_t count;
@@ -168,12 +170,15 @@ TEST(SweepValues, CoverTheRangeEndsIncluded) {
     double value;
   } cases[] = {
       {{0, 89, 1}, 90, 89, 7, 7},
-      {{0.40, 0.70, 0.005}, 61, 0.70, 0, 0.40},
+      {{0.40, 0.70, 0.005}, 61, 0.70, 3, 0.415},
       {{0, 10, 3}, 4, 9, 2, 6},
       {{5, 5, 1}, 1, 5, 0, 5},
       {{-10, 10, 10}, 3, 10, 1, 0},
       {{0, 360, 5}, 73, 360, 72, 360},
-      {{-1e308, 1e308, 1e307}, 21, 1e308, 10, 0},
+      {{0.4, 0.5, 0.01}, 11, 0.5, 2, 0.42},
+      {{0, 1, 0.1}, 11, 1, 3, 0.3},
+      {{1, 1 + 8 * eps, 2 * eps}, 5, 1 + 8 * eps, 1, 1 + 2 * eps},
+      {{-1e308, 1e308, 1e307}, 21, 1e308, 19, 9e307},
   };
   for (const Case &c : cases) {
     const std::vector<double> v = sweepValues(c.range);

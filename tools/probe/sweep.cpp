@@ -1,6 +1,7 @@
 // The sweep command.
 #include "tools/probe/sweep.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -71,6 +72,20 @@ double stepValue(const SweepRange &range, std::size_t i) {
   return 2.0 * (range.from / 2.0 + static_cast<double>(i) * (range.step / 2.0));
 }
 
+// The double nearest the decimal of kSweepDigits significant digits nearest `value`, when that
+// lies within a hair of a step of it: the number a user would write for a sweep point (0.42
+// for 0.42000000000000004), so grid points are hit exactly. Steps too fine for that many
+// digits keep the value as it is.
+constexpr int kSweepDigits = 15;
+double asWritten(double value, double step) {
+  char text[kMaxNumberChars];
+  const char *end =
+      std::to_chars(text, text + sizeof text, value, std::chars_format::general, kSweepDigits).ptr;
+  double written = value;
+  std::from_chars(text, end, written);
+  return std::fabs(written - value) <= step * kStepSlack ? written : value;
+}
+
 }  // namespace
 
 std::vector<double> sweepValues(const SweepRange &range) {
@@ -94,7 +109,7 @@ std::vector<double> sweepValues(const SweepRange &range) {
   const std::size_t count = static_cast<std::size_t>(intervals) + 1;
   std::vector<double> values(count);
   // Each value from its index, so rounding does not pile up along the sweep.
-  for (std::size_t i = 0; i < count; ++i) values[i] = stepValue(range, i);
+  for (std::size_t i = 0; i < count; ++i) values[i] = asWritten(stepValue(range, i), range.step);
   if (std::fabs(values.back() - range.to) < range.step * kStepSlack) values.back() = range.to;
   return values;
 }

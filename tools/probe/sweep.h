@@ -21,8 +21,9 @@ SweepRange defaultRange(SweepQuantity quantity);
 SweepRange resolvedRange(const ProbeOptions &options);
 
 // from, from + step, ... up to and including `to` (a last value within rounding of `to` is
-// `to` itself). Throws InputError naming --step, --from or --to when the range is empty,
-// endless or not finite.
+// `to` itself), each the double nearest the decimal of 15 significant digits it rounds to (0.42,
+// not 0.42000000000000004) unless the step is finer than that. Throws InputError naming --step,
+// --from or --to when the range is empty, endless or not finite.
 constexpr std::size_t kMaxSweepPoints = 10000000;
 std::vector<double> sweepValues(const SweepRange &range);
 
