@@ -12,9 +12,7 @@
 #include "tools/probe/frames.h"
 #include "tools/probe/gnuplot.h"
 #include "tools/probe/numbers.h"
-#include "tools/probe/output_file.h"
 #include "tools/probe/plot.h"
-#include "tools/probe/report.h"
 
 namespace probe {
 
@@ -158,22 +156,13 @@ MapData evaluateMapData(const PluginLibrary &plugin, const ProbeOptions &options
 }
 
 int runMap(const ProbeOptions &options) {
-  const std::string target = options.output.empty() ? kDefaultMapFile : options.output;
-  requirePngName(target);
-  const std::string gnuplot = gnuplotProgram(options.gnuplot);
-  OutputTarget output(target, options.force);
-  PluginLibrary plugin;
-  requireInitResult(openPlugin(plugin, options.pluginPath));
-  printDirectionNotes(options);
-  if (const std::string warning = wavelengthWarning(options.wavelength); !warning.empty())
-    std::fprintf(stderr, "surf-probe: warning: %s\n", warning.c_str());
-
-  MapData data = evaluateMapData(plugin, options);
-  data.outputPath = output.handOver();
+  ChartRun run(options, kDefaultMapFile, {options.wavelength});
+  MapData data = evaluateMapData(run.plugin(), options);
+  data.outputPath = run.outputPath();
   // No quantity depends on the reference direction: the axis is given on the surface.
   data.title = std::string(quantityText(options.quantity).name) + ", " +
-               formatShortest(options.wavelength) + " um, +z normal; " + datasetTitle(plugin);
-  drawChart(gnuplot, buildMapScript(data), data.width, data.height, output, plugin);
+               formatShortest(options.wavelength) + " um, +z normal; " + datasetTitle(run.plugin());
+  run.draw(buildMapScript(data), data.width, data.height);
   return 0;
 }
 

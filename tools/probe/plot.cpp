@@ -185,46 +185,51 @@ bool endsWithPng(const std::string &path) {
   return ending == ".png";
 }
 
-}  // namespace
-
-void drawChart(const std::string &gnuplot, const std::string &script, int width, int height,
-               OutputTarget &output, const PluginLibrary &plugin) {
-  runGnuplot(gnuplot, script);
-  const std::optional<PngSize> size = readPngSize(output.temporaryPath());
-  if (!size || size->width != unsigned(width) || size->height != unsigned(height))
-    throw ToolFailure(inQuotes(gnuplot) + " did not write a " + std::to_string(width) + "x" +
-                      std::to_string(height) + " PNG");
-  output.commit();
-  noteLoadedPlugin(plugin);
-  std::fprintf(stderr, "surf-probe: wrote %s\n", visible(output.path()).c_str());
-}
-
-void requirePngName(const std::string &target) {
+// The chart's file name, checked: *.png and one gnuplot can be given.
+std::string chartTarget(const ProbeOptions &options, const char *defaultFile) {
+  const std::string target = options.output.empty() ? defaultFile : options.output;
   // gnuplot draws PNG here; a chart named otherwise would be a PNG in disguise.
   if (!endsWithPng(target))
     throw InputError("-o " + inQuotes(target) + ": charts are drawn as PNG; name the file *.png");
   gnuplotOutputPath(target, "-o");  // refuses a name gnuplot cannot be given
+  return target;
 }
 
-int runPlot(const ProbeOptions &options) {
-  const std::string target = options.output.empty() ? kDefaultPlotFile : options.output;
-  requirePngName(target);
-  const std::string gnuplot = gnuplotProgram(options.gnuplot);
-  OutputTarget output(target, options.force);
-  PluginLibrary plugin;
-  requireInitResult(openPlugin(plugin, options.pluginPath));
+}  // namespace
+
+ChartRun::ChartRun(const ProbeOptions &options, const char *defaultFile,
+                   const std::vector<double> &wavelengths)
+    : target_(chartTarget(options, defaultFile)),
+      gnuplot_(gnuplotProgram(options.gnuplot)),
+      output_(target_, options.force) {
+  requireInitResult(openPlugin(plugin_, options.pluginPath));
   printDirectionNotes(options);
-  std::vector<double> wavelengths = options.plotWavelengths;
-  wavelengths.push_back(options.wavelength);
   for (double wavelength : wavelengths)
     if (const std::string warning = wavelengthWarning(wavelength); !warning.empty())
       std::fprintf(stderr, "surf-probe: warning: %s\n", warning.c_str());
+}
 
-  PlotData data = evaluatePlotData(plugin, options);
-  data.outputPath = output.handOver();
+void ChartRun::draw(const std::string &script, int width, int height) {
+  runGnuplot(gnuplot_, script);
+  const std::optional<PngSize> size = readPngSize(output_.temporaryPath());
+  if (!size || size->width != unsigned(width) || size->height != unsigned(height))
+    throw ToolFailure(inQuotes(gnuplot_) + " did not write a " + std::to_string(width) + "x" +
+                      std::to_string(height) + " PNG");
+  output_.commit();
+  noteLoadedPlugin(plugin_);
+  std::fprintf(stderr, "surf-probe: wrote %s\n", visible(output_.path()).c_str());
+}
+
+int runPlot(const ProbeOptions &options) {
+  std::vector<double> wavelengths = options.plotWavelengths;
+  wavelengths.push_back(options.wavelength);
+  ChartRun run(options, kDefaultPlotFile, wavelengths);
+  PlotData data = evaluatePlotData(run.plugin(), options);
+  data.outputPath = run.outputPath();
   // The file name only: the chart is often shared, the directory means nothing elsewhere.
-  data.title = "Coating plug-in " + fileNameOf(plugin.path()) + ", " + datasetTitle(plugin);
-  drawChart(gnuplot, buildGnuplotScript(data), data.width, data.height, output, plugin);
+  data.title =
+      "Coating plug-in " + fileNameOf(run.plugin().path()) + ", " + datasetTitle(run.plugin());
+  run.draw(buildGnuplotScript(data), data.width, data.height);
   return 0;
 }
 

@@ -7,7 +7,9 @@
 #include <vector>
 
 #include "tools/probe/gnuplot.h"
+#include "tools/probe/options.h"
 #include "tools/probe/output_file.h"
+#include "tools/probe/plugin_loader.h"
 #include "tools/probe/sweep.h"
 
 namespace probe {
@@ -33,15 +35,29 @@ std::string buildGnuplotScript(const PlotData &data);
 // first twelve digits.
 std::string datasetTitle(const PluginLibrary &plugin);
 
-// Checks that the chart drawn into the output's temporary file is a PNG of width x height,
-// puts it in place and says so (with the plug-in and its dataset) on standard error. Throws
-// ToolFailure when gnuplot fails or draws something else.
-void drawChart(const std::string &gnuplot, const std::string &script, int width, int height,
-               OutputTarget &output, const PluginLibrary &plugin);
+// What plot and map share around their own evaluation. The constructor checks the chart's
+// name (-o, or `defaultFile`: *.png, as gnuplot draws PNG, and one gnuplot can be given; else
+// InputError naming -o), finds gnuplot, creates the output's temporary file, loads and
+// initialises the plug-in, and prints the notes on the directions and a warning for each of
+// `wavelengths` the table does not cover. draw() then runs gnuplot on the script, checks that
+// it drew a PNG of width x height into the temporary file (ToolFailure otherwise), puts it in
+// place and says so, with the plug-in and its dataset, on standard error.
+class ChartRun {
+ public:
+  ChartRun(const ProbeOptions &options, const char *defaultFile,
+           const std::vector<double> &wavelengths);
 
-// The name of a chart's file: *.png (gnuplot draws PNG; a chart named otherwise would be a PNG
-// in disguise) and one gnuplot can be given. Throws InputError naming -o.
-void requirePngName(const std::string &target);
+  const PluginLibrary &plugin() const { return plugin_; }
+  // Where gnuplot is to write the chart: the output's temporary file, handed over.
+  std::string outputPath() { return output_.handOver(); }
+  void draw(const std::string &script, int width, int height);
+
+ private:
+  std::string target_;
+  std::string gnuplot_;
+  OutputTarget output_;
+  PluginLibrary plugin_;
+};
 
 // Width and height from the IHDR chunk of a PNG file; nullopt if the file is not a PNG.
 struct PngSize {
