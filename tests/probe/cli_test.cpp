@@ -181,6 +181,26 @@ TEST_F(Cli, DefaultHitShowsTheWorkedExample) {
   EXPECT_NE(table.find("transmissionMueller"), std::string::npos);
 }
 
+// The eigen-axes are named in the s/p basis only where the hit has one: a ray along a +z
+// normal has the limit basis, a ray along a tilted normal no plane of incidence at all.
+TEST_F(Cli, EigenAxesAreNamedInTheBasisTheHitHas) {
+  const struct {
+    const char *args;
+    bool spBasis;
+  } cases[] = {
+      {"--incidence 30 --azimuth 20", true},
+      {"--ray 0,0,-1", true},
+      {"--normal 0.36,0.48,0.8 --ray -0.36,-0.48,-0.8 --stokes 1,1,0,0", false},
+      {"--normal 0.6,0,-0.8 --ray 0.6,0,-0.8", false},
+  };
+  for (const auto &c : cases) {
+    const ProbeRun run = probe(c.args);
+    ASSERT_EQ(run.status, 0) << c.args << "\n" << run.err;
+    EXPECT_EQ(run.out.find("in the s/p basis") != std::string::npos, c.spBasis) << c.args;
+    EXPECT_EQ(run.out.find("no plane of incidence") == std::string::npos, c.spBasis) << c.args;
+  }
+}
+
 // The identity is read from the plug-in file; a truncated or damaged file gives the identity or
 // none, never a read outside it (the asan suite runs this).
 TEST(DatasetIdentity, ReadFromThePluginFileAndNothingBeyondIt) {

@@ -102,6 +102,11 @@ bool coatingMirrored(const Vector3 &ray, const Vector3 &normal) {
   return surfaceMirrors != pluginMirrors;
 }
 
+bool hasSpBasis(const Vector3 &ray, const Vector3 &normal) {
+  if (axesUnturned(ray)) return true;
+  return !surf::isNegligible(std::sqrt(surf::normSquared3(cross(ray, orientedNormal(normal)))));
+}
+
 SpBasis spBasis(const Vector3 &ray, const Vector3 &normal, const Vector3 &reference) {
   const surf::Vec3 n = orientedNormal(normal);
   // The plug-in leaves the axes unturned when the ray has no transverse part in the global

@@ -52,6 +52,12 @@ struct SpBasis {
 };
 SpBasis spBasis(const Vector3 &ray, const Vector3 &normal, const Vector3 &reference);
 
+// False for a hit with no plane of incidence, and so no s/p basis: a ray along a tilted normal
+// (its part across the normal below 1e-12). The plug-in then reads the table at azimuth 0 and
+// turns the axes as for any other ray, from a frame x-axis that no direction in space fixes.
+// A ray along a +z normal is not such a hit: it has the limit basis described above.
+bool hasSpBasis(const Vector3 &ray, const Vector3 &normal);
+
 // On a tilted normal the plug-in judges from the sign of ray.x * ray.y, in the global frame,
 // whether the table's folded axis angles are to be mirrored, while the quadrant of the ray's
 // surface part (measured from the global x-axis projected into the surface, as the azimuth is)

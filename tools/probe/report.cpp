@@ -101,14 +101,22 @@ std::string formatHitTable(const HitRecord &record, const HitAngles &angles,
   for (const auto &[name, value] : meritColumns(merit))
     out += label(name) + formatShortest(value) + "\n";
   const SpAxes axes = spEigenAxes(record);
-  out += "eigen-axes in the s/p basis (degrees from s towards p)\n";
+  const bool basis = hasSpBasis(recordVector(record.input, kInRayDirectionX),
+                                recordVector(record.input, kInSurfaceNormalX));
+  out += basis ? "eigen-axes in the s/p basis (degrees from s towards p)\n"
+               : "eigen-axes (the ray is along the normal: no plane of incidence, no s/p basis; "
+                 "degrees in the plug-in's frames turned back by the reference azimuth)\n";
   out += label("reflection, stronger") + fixed(axes.reflection.axis, 10) + " deg\n";
   out += label("transmission, pass") + fixed(axes.transmission.axis, 10) + " deg\n";
 
   if (stokes) {
     const StokesResult result = applyBoth(record, *stokes);
-    out += "polarization (input and transmitted in the incident frame, the s/p basis turned by " +
-           fixed(frameTurn(record), 10) + " deg from s towards p; reflected in the reflected frame)\n";
+    out += basis ? "polarization (input and transmitted in the incident frame, the s/p basis turned by " +
+                       fixed(frameTurn(record), 10) +
+                       " deg from s towards p; reflected in the reflected frame)\n"
+                 : std::string("polarization (input and transmitted in the plug-in's incident "
+                               "frame, reflected in its reflected frame; with no plane of "
+                               "incidence no direction in space fixes them)\n");
     appendStokesLines(out, "input", *stokes, scaledStokes(*stokes));
     appendStokesLines(out, "reflected", unscaled(result.reflected), result.reflected);
     appendStokesLines(out, "transmitted", unscaled(result.transmitted), result.transmitted);
