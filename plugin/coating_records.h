@@ -71,6 +71,14 @@ enum CoatingOutputIndex {
 // ---------------------------------------------------------------------------------------------
 // The Stokes frames of the two Mueller matrices.
 //
+// In short, for a host (R = reflectionMueller, T = transmissionMueller; the terms below):
+//   S    the incident beam's Stokes vector in the incident frame: the s/p basis of the hit
+//        turned by m = atan2(referenceDirection.y, referenceDirection.x) degrees from s
+//        towards p;
+//   S_r = R * S                the reflected beam, in the reflected frame (s/p' turned by m);
+//   S_t = F * T * F * S        the transmitted beam, in the incident frame,
+//        with F = diag(1, 1, -1, -1) (the mirror image of a frame: U and V negated).
+//
 // The s/p basis of a hit. n: the surface normal, negated if its z is negative. t: the unit
 // direction of the ray's component within the surface. s = n x t, perpendicular to the plane of
 // incidence. p: the unit vector perpendicular to the ray and to s whose component along t is
@@ -92,18 +100,27 @@ enum CoatingOutputIndex {
 //                        frame: the same x-axis, the y-axis reversed (U and V negated).
 // So a beam with Stokes vector S in the incident frame is reflected as reflectionMueller * S and
 // transmitted as transmissionMueller * (S0, S1, -S2, -S3), which is (S0', S1', -S2', -S3') in
-// the incident frame. Applied to the same S unmirrored, the two matrices would return up to 1.74
-// times the incident light. The reference direction fixes no direction in space: it turns both
-// frames away from s by m; with a reference direction along +x they are the s/p bases. In the
-// s/p bases the matrices are Rot(-b) * D * Rot(b), with b = rAxis + 90 (reflection, D with the
-// eigen-values rEigen1, rEigen2 and retardance 180) and b = tAxis + 90 (transmission, tEigen1,
-// tEigen2, retardance 0) for a ray with ray.x * ray.y >= 0, and with b negated otherwise: the
-// table's angles are those of its folded quadrant, measured from s towards p, and mirrored into
-// the quadrants where x * y < 0. The stronger reflection axis lies at rAxis from s, the pass
-// axis at tAxis from p; in every sample they are nearly perpendicular, and the two matrices
-// together are passive (reflected + transmitted <= incident for every state) except where a hit
-// blends samples on both sides of a label swap (incidence above 80 degrees, folded azimuth above
-// 85): there the blended axes disagree and up to about 1.2 % more light leaves than arrives.
+// the incident frame. Applied to the same S unmirrored, the two matrices would return up to 1.75
+// (datasetA) and 1.76 (datasetB) times the incident light. For a ray with
+// |ray.x * ray.y| < 1e-12 whose x and y are alike below 1e-12 or alike not (which takes every
+// ray within about 1e-6 rad of a +z normal) the frames are the normal-incidence ones below, not
+// the ray's s/p basis turned by m. The reference direction fixes no direction in space: it
+// turns both frames away from s by m; with a reference direction along +x they are the s/p
+// bases. In the s/p bases the matrices are Rot(-b) * D * Rot(b), with b = rAxis + 90
+// (reflection, D with the eigen-values rEigen1, rEigen2 and retardance 180) and b = tAxis + 90
+// (transmission, tEigen1, tEigen2, retardance 0) for a ray with ray.x * ray.y >= 0, and with b
+// negated otherwise: the table's angles are those of its folded quadrant, measured from s
+// towards p, and mirrored into the quadrants where x * y < 0. The stronger reflection axis lies
+// at rAxis from s, the pass axis at tAxis from p; in every sample they are nearly
+// perpendicular, and the two matrices together are passive (reflected + transmitted <= incident
+// for every state) except where a hit blends samples on both sides of a label swap (incidence
+// above 80 degrees, folded azimuth above 85): there the blended axes disagree and up to about
+// 1.2 % more light leaves than arrives.
+// The scalars (elements 2-5) and the matrices' s/p rows (reflectanceS against the reflected
+// intensity of light polarized along s, and so on) can disagree by up to about 0.038 outside
+// those cells, as the table's rs..tp columns and its eigen-values and axes are interpolated
+// separately (0.0363 on datasetA, 0.0375 on datasetB, next to the cells at 87 degrees incidence
+// and azimuth 85; 0.023 at incidence up to 80).
 //
 // Normal incidence. A ray with no transverse part (ray.x and ray.y both below 1e-12, or their
 // product below 1e-12 while neither is) leaves both axes unturned: the stronger reflection axis
@@ -114,6 +131,12 @@ enum CoatingOutputIndex {
 // y-z plane; from the x-z plane the axes sit 90 degrees away), and its s lies along the
 // reference direction's projection. The scalars at normal incidence are the table's azimuth 0:
 // reflectanceS and transmittanceS for light polarized along the global y-axis, P along x.
+//
+// A ray along a tilted normal (its part across the normal below 1e-12) has no plane of
+// incidence and so no s/p basis. The plug-in reads the table at azimuth 0 (and the incidence it
+// finds, about 0) and turns that sample's axes as for any other ray (by the sign of
+// ray.x * ray.y and by m), but from a frame x-axis that no direction in space fixes: the host
+// chooses one, say the limit of a neighbouring ray's.
 //
 // Tilted normals. The plug-in mirrors the table's angles by the sign of ray.x * ray.y in the
 // global frame; the coating calls for the quadrant of t measured from the global x-axis

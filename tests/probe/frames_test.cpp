@@ -79,10 +79,11 @@ struct HitFamily {
 // 85 or 89) with samples whose labels have not: the blended reflection axis and the blended
 // transmission axis then come from samples whose axes differ by about 90 degrees, and the
 // blend of the angles is not a blend of the matrices. Measured there: up to 1.2 % more light
-// out than in, for the most unfavourable state.
+// out than in, for the most unfavourable state (1.0122 on datasetA, 1.0117 on datasetB, on a
+// scan of +z normals every 0.005 um and 0.5 degrees).
 constexpr double kSwapCellsIncidence = 80.0;
 constexpr double kSwapCellsAzimuth = 85.0;
-constexpr double kSwapCellsExcess = 1.02;
+constexpr double kSwapCellsExcess = 1.013;
 constexpr double kEnergyTolerance = 1e-12;
 
 bool inSwapCells(const HitRecord &record) {
@@ -111,7 +112,7 @@ TEST(Frames, ReflectedPlusTransmittedNeverExceedsTheIncidentLight) {
   }
 
   int hits = 0, swapHits = 0;
-  double worstOutside = 0.0, worstInside = 0.0;
+  double worstOutside = 0.0, worstInside = 0.0, worstUnmirrored = 0.0;
   for (const HitFamily &family : families) {
     for (int i = 0; i < family.count; ++i) {
       Vector3 n{0, 0, 1};
@@ -141,6 +142,11 @@ TEST(Frames, ReflectedPlusTransmittedNeverExceedsTheIncidentLight) {
       const Stokes t = mirrored(firstRow(transmissionMueller(record)));
       const Stokes sum{r[0] + t[0], r[1] + t[1], r[2] + t[2], r[3] + t[3]};
       const double polarized = std::sqrt(sum[1] * sum[1] + sum[2] * sum[2] + sum[3] * sum[3]);
+      // What the most unfavourable state would give with the transmission matrix applied to
+      // the same vector as the reflection matrix (the reading these frames replace).
+      const Stokes tu = mirrored(t);
+      worstUnmirrored = std::max(
+          worstUnmirrored, r[0] + tu[0] + std::hypot(r[1] + tu[1], r[2] + tu[2], r[3] + tu[3]));
       std::vector<Stokes> tried = states;
       tried.push_back({1, sum[1] / polarized, sum[2] / polarized, sum[3] / polarized});
 
@@ -167,8 +173,8 @@ TEST(Frames, ReflectedPlusTransmittedNeverExceedsTheIncidentLight) {
   EXPECT_GE(hits, 100000);
   EXPECT_GT(swapHits, 0);
   std::printf("%d hits (%d in the label-swap cells); worst (R + T) / I: %.15g outside them, "
-              "%.15g inside\n",
-              hits, swapHits, worstOutside, worstInside);
+              "%.15g inside; %.15g with the same state given to both matrices\n",
+              hits, swapHits, worstOutside, worstInside, worstUnmirrored);
 }
 
 // Rewritten in the s/p basis, both matrices are the same whatever the reference direction:
