@@ -122,6 +122,7 @@ set(relation_cases
   "order|5|0.95|rEigen1 <= rEigen2 does not hold"
   "energy|9|0.9|rs [+] ts <= 1 does not hold"
   "whole_one|3|1|rs [+] ts <= 1 does not hold"
+  "leading_zero|3|01|rs [+] ts <= 1 does not hold"
   "sum|4|${small_rp}|rs [+] rp = rEigen1 [+] rEigen2 to within 5e-7 does not hold"
   "axis|7|60|rs, rp follow the eigen-values turned by rAxis to within 0.003 does not hold"
   "normal_axis|13|20.05|at normal incidence both axes follow the azimuth to within 0.04 degrees does not hold")

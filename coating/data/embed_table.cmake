@@ -271,9 +271,9 @@ foreach(row IN LISTS lines)
   # up to two decimals micro-degrees. Anything else goes field by field.
   set(converted ${values})
   if(row MATCHES "${plain_row_regex}" AND NOT row MATCHES "${long_field_regex}")
-    # A whole number other than 0 (a value of 1, say) is not in units yet: marked, it goes
-    # field by field.
-    list(TRANSFORM converted REPLACE "^([1-9][0-9]*)$" "!\\1" AT 0 1 2 3 6 7 8 9)
+    # A whole number other than 0 (a value of 1, say, or 01) is not in units yet: marked, it
+    # goes field by field.
+    list(TRANSFORM converted REPLACE "^(0*[1-9][0-9]*)$" "!\\1" AT 0 1 2 3 6 7 8 9)
     list(TRANSFORM converted REPLACE "^0[.]([0-9]*)$" "#\\1000000000000000" AT 0 1 2 3 6 7 8 9)
     list(TRANSFORM converted REPLACE "^#([0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9][0-9])[0-9]*$" "\\1" AT 0 1 2 3 6 7 8 9)
     list(TRANSFORM converted REPLACE "^(-?[0-9]+)$" "\\1.00" AT 4 10)
