@@ -225,6 +225,14 @@ class BadInput(Work):
                                                   "deg) repeats data.csv:2"),
             ("missing point", good[:2] + good[3:], "no point at (0.4 um, 0 deg, azimuth 90 deg)"),
             ("header", ["wavelength,incidence,R00"] + good[1:], "data.csv:1: the header lacks"),
+            ("underflow", good[:3] + [good[3].replace(",0.5,", ",1e-400,", 1)] + good[4:],
+             "data.csv:4: column R00: '1e-400' is out of range"),
+            ("carriage return", good[:3] + [good[3].replace(",", "\r,", 1)] + good[4:],
+             "data.csv:4: a carriage return within the line"),
+            ("commas only", good[:3] + ["," * 34] + good[3:], "data.csv:4: column wavelength: ''"),
+            ("not UTF-8", good[:4] + ["0.4,\udcff"] + good[4:], "data.csv:5: not UTF-8 text"),
+            ("long line", good[:2] + ["7" * (3 << 20)] + good[2:],
+             "data.csv:3: line longer than 1048576 bytes"),
             # The reflection's first row says s and p are reflected alike, rs says otherwise:
             # the build would refuse the axis relation.
             ("relation", [good[0].replace("azimuth,", "azimuth,rs,rp,ts,tp,")] +
@@ -238,7 +246,7 @@ class BadInput(Work):
             f.write("precious\n")
         for name, lines, message in cases:
             with self.subTest(name):
-                with open(self.path("data.csv"), "w") as f:
+                with open(self.path("data.csv"), "w", errors="surrogateescape") as f:
                     f.write("\n".join(lines) + "\n")
                 for target in ("new.csv", "table.csv"):
                     result = run("import", "data.csv", "-o", target, "--force", cwd=self.dir)
