@@ -260,9 +260,28 @@ class BadInput(Work):
         with open(self.path("data.csv"), "w") as f:
             f.write("\n".join(self.grid_text()) + "\n")
         self.ok("import", "data.csv", "-o", "table.csv")
-        again = run("import", "data.csv", "-o", "table.csv", cwd=self.dir)
-        self.assertEqual(again.returncode, 2)
-        self.assertIn("table.csv: exists; give --force", again.stderr)
+        data = read(self.path("data.csv"))
+        for args, status, message in (
+                (["-o", "table.csv"], 2, "table.csv: exists; give --force"),
+                (["-o", "./data.csv", "--force"], 2, "./data.csv: is the input data.csv"),
+                (["-o", ""], 2, "-o: an empty file name"),
+                (["-o", "missing/table.csv"], 1, "missing/table.csv: cannot write: No such file"),
+                (["-o", "new.csv", "--force"], 1, "cannot write the report to standard output")):
+            with open(os.devnull if status == 2 else "/dev/full", "w") as out:
+                result = subprocess.run([sys.executable, TOOL, "import", "data.csv"] + args,
+                                        cwd=self.dir, stdout=out, stderr=subprocess.PIPE,
+                                        text=True)
+            self.assertEqual(result.returncode, status, args)
+            self.assertIn(message, result.stderr)
+        self.assertEqual(read(self.path("data.csv")), data)
+        self.assertEqual(sorted(os.listdir(self.dir)), ["data.csv", "table.csv"])
+        # --force keeps the replaced file's owner and permission bits, set-user-ID apart.
+        os.chmod(self.path("table.csv"), 0o4640)
+        owner = (65534, 65534) if os.geteuid() == 0 else (os.getuid(), os.getgid())
+        os.chown(self.path("table.csv"), *owner)
+        self.ok("import", "data.csv", "-o", "table.csv", "--force")
+        kept = os.stat(self.path("table.csv"))
+        self.assertEqual((kept.st_uid, kept.st_gid, kept.st_mode & 0o7777), owner + (0o640,))
         sample = rows_of(self.path("table.csv"))[0]
         self.assertEqual([sample[n] for n in ("rs", "rp", "rEigen1", "rEigen2", "rExtra", "ts",
                                              "tEigen1", "tAxis", "tExtra")],

@@ -422,6 +422,12 @@ TEST_F(Cli, BatchNeverOverwritesWithoutForce) {
   const ProbeRun replaced = probe("batch hits.csv -o results.csv --force");
   ASSERT_EQ(replaced.status, 0) << replaced.err;
   EXPECT_EQ(readCsv(readFile(dir_ / "results.csv")).size(), 1u);
+  // Not even with --force does a run replace its own input.
+  const std::string hits = readFile(dir_ / "hits.csv");
+  const ProbeRun itself = probe("batch hits.csv -o ./hits.csv --force");
+  EXPECT_EQ(itself.status, 2);
+  EXPECT_NE(itself.err.find("-o './hits.csv': is the input file"), std::string::npos) << itself.err;
+  EXPECT_EQ(readFile(dir_ / "hits.csv"), hits);
   EXPECT_EQ(filesLeft(), (std::vector<std::string>{"hits.csv", "results.csv"}));
 }
 
@@ -619,7 +625,8 @@ TEST_F(Cli, EveryWriteErrorExitsOneWithAMessage) {
 TEST_F(Cli, ForceReplacesOnlyARegularFileAndKeepsItsPermissions) {
   writeFile(dir_ / "hits.csv", kBatchHeader + std::string("0.555,0.3,0.2,0.9,1,0,0,0,0,1\n"));
   writeFile(dir_ / "private.csv", "secret\n");
-  fs::permissions(dir_ / "private.csv", fs::perms::owner_read | fs::perms::owner_write);
+  fs::permissions(dir_ / "private.csv",
+                 fs::perms::owner_read | fs::perms::owner_write | fs::perms::set_uid);
   const ProbeRun replaced = probe("batch hits.csv -o private.csv --force");
   ASSERT_EQ(replaced.status, 0) << replaced.err;
   EXPECT_EQ(readCsv(readFile(dir_ / "private.csv")).size(), 1u);

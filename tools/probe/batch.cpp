@@ -329,6 +329,9 @@ int runBatch(const ProbeOptions &options) {
       throw InputError(inQuotes(options.input) + ": is a directory, not a CSV file of ray hits");
     file.open(options.input, std::ios::binary);
     if (!file) throw InputError(inQuotes(options.input) + ": cannot open: " + std::strerror(errno));
+    // --force must not replace the hits being read by their results.
+    if (!options.output.empty() && std::filesystem::equivalent(options.input, options.output, ignored))
+      throw InputError("-o " + inQuotes(options.output) + ": is the input file; not replaced");
   }
   std::istream &in = fromStandardInput ? std::cin : file;
   if (fromStandardInput) std::ios::sync_with_stdio(false);

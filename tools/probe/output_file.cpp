@@ -72,8 +72,8 @@ void refuseUnlessRegular(const std::string &path) {
                      "; --force replaces only a regular file");
 }
 
-// The finished file takes the permission bits and owner of the file it replaces, so private
-// results stay private. Throws ToolFailure (and the user's file stays as it was) when either
+// The finished file takes the permission bits (not set-user-ID, set-group-ID or sticky) and
+// owner of the file it replaces, so private results stay private. Throws ToolFailure (and the user's file stays as it was) when either
 // cannot be kept.
 void takeModeAndOwner(const std::string &temporary, const std::string &replaced) {
 #if defined(_WIN32)
@@ -86,7 +86,7 @@ void takeModeAndOwner(const std::string &temporary, const std::string &replaced)
   if (chown(temporary.c_str(), existing.st_uid, existing.st_gid) != 0)
     throw ToolFailure(name + ": cannot give the new file the owner of the one it replaces (" +
                       std::strerror(errno) + "); the file was left as it was");
-  if (chmod(temporary.c_str(), existing.st_mode & 07777) != 0)
+  if (chmod(temporary.c_str(), existing.st_mode & 0777) != 0)
     throw ToolFailure(name + ": cannot give the new file the permissions of the one it replaces (" +
                       std::strerror(errno) + "); the file was left as it was");
 #endif
