@@ -101,22 +101,13 @@ class ProbeRoundTrip(Work):
 
 
 # --- a coating computed here: an ideal wire-grid polarizer ------------------------------------
-# Wires in the surface along the global y-axis; the azimuth is counted from x, across them. In
-# the beam's s/p basis the wires lie at g = atan2(sin(az) cos(inc), cos(az)) from s (at normal
-# incidence g = az): light polarized along them is reflected whole (with the mirror's 180-degree
-# phase), light across them transmitted whole.
+# The README's example coating, made whole: light polarized along the wires reflected whole (with
+# the 180-degree phase of the table's reflection), light across them transmitted whole.
+sys.path.insert(0, os.path.join(SOURCE, "tools", "coating-model"))
+import wire_grid_example  # noqa: E402
+from wire_grid_example import wire_angle  # noqa: E402
 
-def wire_angle(incidence, azimuth):
-    t, a = math.radians(incidence), math.radians(azimuth)
-    return math.degrees(math.atan2(math.sin(a) * math.cos(t), math.cos(a)))
-
-
-def polarizer_jones(incidence, azimuth):
-    g = math.radians(wire_angle(incidence, azimuth))
-    along, across = (math.cos(g), math.sin(g)), (-math.sin(g), math.cos(g))
-    reflection = [[-along[r] * along[c] for c in range(2)] for r in range(2)]
-    transmission = [[across[r] * across[c] for c in range(2)] for r in range(2)]
-    return reflection, transmission
+IDEAL_POLARIZER = {"along": 1.0, "across": 1.0, "leak": 0.0, "extra": 0.0}
 
 
 class OwnCoating(Work):
@@ -124,22 +115,23 @@ class OwnCoating(Work):
     INCIDENCES = (0, 15, 30, 45, 60, 75, 89)
     AZIMUTHS = (0, 30, 60, 90)
 
-    def write_polarizer(self):
-        names = ["%s%s%s" % (b, p, part) for b in "rt" for p in ("ss", "sp", "ps", "pp")
-                 for part in ("Re", "Im")]
-        with open(self.path("polarizer.csv"), "w") as f:
-            f.write("wavelength,incidence,azimuth," + ",".join(names) + "\n")
-            for w in self.WAVELENGTHS:
-                for i in self.INCIDENCES:
-                    for a in self.AZIMUTHS:
-                        numbers = []
-                        for j in polarizer_jones(i, a):
-                            for r, c in ((0, 0), (0, 1), (1, 0), (1, 1)):
-                                numbers += [repr(j[r][c]), "0"]
-                        f.write("%r,%d,%d,%s\n" % (w, i, a, ",".join(numbers)))
+    def test_the_readme_example_runs_as_shown(self):
+        # The README's first two commands of "Your own coating", run as written (tools/ from the
+        # source tree), print what it shows.
+        with open(os.path.join(SOURCE, "README.md"), encoding="utf-8") as f:
+            block = f.read().split("\n## Your own coating\n")[1].split("```\n")[1]
+        for command in block.split("$ ")[1:3]:
+            line, shown = command.split("\n", 1)
+            argv = [sys.executable if word == "python3" else
+                    os.path.join(SOURCE, word) if word.startswith("tools/") else word
+                    for word in line.split()]
+            result = subprocess.run(argv, cwd=self.dir, capture_output=True, text=True)
+            self.assertEqual((result.returncode, result.stdout), (0, shown), line)
 
     def test_a_polarizer_imports_builds_and_evaluates_as_computed(self):
-        self.write_polarizer()
+        with open(self.path("polarizer.csv"), "w") as f:
+            f.write(wire_grid_example.data_text(self.WAVELENGTHS, self.INCIDENCES, self.AZIMUTHS,
+                                                **IDEAL_POLARIZER))
         report = self.ok("import", "polarizer.csv", "-o", "polarizer-table.csv")
         self.assertRegex(report, r"reflection retardance other than 180 deg \(deg\) +0 +\n")
         # Between the data's points (azimuths 30 deg apart) the resampling follows the wires as
