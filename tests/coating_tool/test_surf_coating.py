@@ -101,8 +101,9 @@ class ProbeRoundTrip(Work):
 
 
 # --- a coating computed here: an ideal wire-grid polarizer ------------------------------------
-# The README's example coating, made whole: light polarized along the wires reflected whole (with
-# the 180-degree phase of the table's reflection), light across them transmitted whole.
+# The README's example coating, made whole: light polarized along the wires reflected whole, at
+# the same angle from s towards p' in the mirror-image reflected basis, light across them
+# transmitted whole.
 sys.path.insert(0, os.path.join(SOURCE, "tools", "coating-model"))
 import wire_grid_example  # noqa: E402
 from wire_grid_example import wire_angle  # noqa: E402

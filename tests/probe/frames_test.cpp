@@ -235,6 +235,12 @@ TEST(Frames, NearNormalIncidenceSeesAGridFixedInTheSurface) {
           const double rMax = r[0] + std::hypot(r[1], r[2]), tMax = t[0] + std::hypot(t[1], t[2]);
           EXPECT_NEAR(dot(firstRow(r), along), rMax, 1e-5) << azimuth << " m " << m;
           EXPECT_NEAR(dot(mirrored(firstRow(t)), across), tMax, 1e-5) << azimuth << " m " << m;
+          // Unpolarized light is reflected polarized along the wires, fixed in space: read from
+          // s towards p', the mirror image of p (the same part within the surface), at beta
+          // too. Read with p' reversed it would lie at -beta, turning with the azimuth.
+          const double reflected =
+              0.5 * std::atan2(r[8], r[4]) * surf::kRadToDeg + frameTurn(record);
+          EXPECT_NEAR(std::remainder(reflected - beta, 180.0), 0.0, 0.1) << azimuth << " m " << m;
         }
       }
     }

@@ -11,10 +11,12 @@
 // towards p. For a ray travelling against n, (s, p, ray) is right-handed: the usual frame, in
 // which angles run counterclockwise for an observer facing the oncoming beam. A ray travelling
 // along n gets the mirror image (through the surface) of that frame, as the plug-in treats it as
-// the mirror image of such a ray. The reflected beam's basis is (s, p'), p' perpendicular to
-// the reflected ray and to s such that (s, p', reflected ray) has the handedness of
-// (s, p, ray); its component along t is negative. In these bases an ideal mirror is
-// diag(1, 1, -1, -1): the plug-in's 180 degree reflectionPhase.
+// the mirror image of such a ray. The reflected beam's basis is (s, p'), the mirror image of
+// (s, p) through the surface: p' perpendicular to the reflected ray and to s with a positive
+// component along t, so (s, p', reflected ray) has the other handedness than (s, p, ray). In
+// it light reflected by a coating fixed in the surface stays fixed in space whatever the
+// approach azimuth, a plain mirror is the identity, and the plug-in's 180 degree
+// reflectionPhase is the retardance between the strongly and the weakly reflected wave.
 //
 // The frames of the two matrices, with m the reference direction's azimuth (the angle of its
 // projection on the global x-y plane, atan2(y, x), in degrees):
