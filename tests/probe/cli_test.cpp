@@ -376,6 +376,7 @@ TEST_F(Cli, MalformedBatchRowsNameTheLineAndColumn) {
   const struct {
     std::string text;
     const char *fragment;
+    const char *options = "";
   } cases[] = {
       {kBatchHeader + good + "0.555,0.3,x,0.9,1,0,0,0,0,1\n",
        "bad.csv:3: column 3 (rayY): 'x' is not a number"},
@@ -394,10 +395,15 @@ TEST_F(Cli, MalformedBatchRowsNameTheLineAndColumn) {
       {kBatchHeader + good + std::string(3 << 20, '7') + "\n",
        "bad.csv:3: line longer than 1048576 bytes, starting '777"},
       {"", "bad.csv: empty input"},
+      // A passed-through column named like one --frame sp adds would make its output ambiguous.
+      {std::string("R01,") + kBatchHeader + "5," + good,
+       "bad.csv:1: column 1 'R01' has the name of a column --frame sp writes", " --frame sp"},
+      {std::string("azimuth,") + kBatchHeader + "5," + good,
+       "bad.csv:1: column 1 'azimuth' has the name of a column --frame sp writes", " --frame sp"},
   };
   for (const auto &c : cases) {
     writeFile(dir_ / "bad.csv", c.text);
-    const ProbeRun run = probe("batch bad.csv -o out.csv");
+    const ProbeRun run = probe(std::string("batch bad.csv -o out.csv") + c.options);
     EXPECT_EQ(run.status, 2) << c.fragment;
     EXPECT_NE(run.err.find(c.fragment), std::string::npos) << run.err.substr(0, 400);
     EXPECT_LT(run.err.size(), 600u) << c.fragment;

@@ -479,6 +479,7 @@ Other options:
   --frame sp             batch: write the incidence angle and folded azimuth of each hit and
                          its two Mueller matrices in its s/p bases (R00..R33, T00..T33)
                          instead of the plug-in's frames, as tools/surf-coating imports them
+                         (--stokes still gives and writes its states in the plug-in's frames)
   --from, --to, --step   sweep range (defaults: incidence 0..89 by 1 degree, azimuth 0..360 by
                          5 degrees, wavelength 0.40..0.70 by 0.005 um)
   -h, --help             show this help
