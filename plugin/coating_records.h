@@ -87,10 +87,15 @@ enum CoatingOutputIndex {
 // s towards p. For a ray travelling against n, (s, p, ray) is right-handed, the usual frame
 // (angles counterclockwise for an observer facing the oncoming beam). The plug-in treats a ray
 // travelling along n as the mirror image, through the surface, of one travelling against it, so
-// for such a ray (s, p, ray) is left-handed. The reflected beam has the basis (s, p'), p'
-// perpendicular to the reflected ray and to s with (s, p', reflected ray) as handed as
-// (s, p, ray) (p' points back along -t); in these bases an ideal mirror is diag(1, 1, -1, -1),
-// which is what the 180 degree reflectionPhase stands for.
+// for such a ray (s, p, ray) is left-handed. The reflected beam has the basis (s, p'), the
+// mirror image of (s, p) through the surface: p' perpendicular to the reflected ray and to s
+// with a positive component along t, like p, so (s, p', reflected ray) has the other
+// handedness than (s, p, ray). In it light reflected by a coating fixed in the surface stays
+// fixed in space whatever the approach azimuth (near the normal, unpolarized light comes back
+// polarized along the wires from every azimuth), a plain mirror is the identity, and the
+// 180 degree reflectionPhase is the retardance between the strongly and the weakly reflected
+// wave: a sample with rEigen1 = rEigen2 would reflect as a half-wave plate with its axes along
+// rAxis and across it, not as a plain mirror.
 //
 // Let m = atan2(referenceDirection.y, referenceDirection.x) in degrees.
 //   reflectionMueller    takes a Stokes vector in the incident s/p basis turned by m from s
