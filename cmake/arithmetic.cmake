@@ -3,10 +3,12 @@
 # Results are compared bit for bit: each product and sum is rounded by itself (no contraction
 # into fused multiply-adds, nothing that -ffast-math would allow), and on 32-bit x86 all double
 # arithmetic runs in SSE2 so the x87 precision the host left cannot change a result. sin and cos
-# are never folded at compile time or merged into one call: the maths library gives them.
+# are never folded at compile time, nor merged into one call by the compiler: the maths library
+# gives them, and the code takes both from one sincos call itself only where that is shown to
+# give the same bits (mueller/mueller.h).
 function(surf_exact_arithmetic target)
   target_compile_options(${target} PRIVATE
-    -ffp-contract=off -fno-fast-math -fno-builtin-sin -fno-builtin-cos
+    -ffp-contract=off -fno-fast-math -fno-builtin-sin -fno-builtin-cos -fno-builtin-sincos
     -fno-exceptions -fno-rtti -fvisibility=hidden -fvisibility-inlines-hidden
     -Wall -Wextra)
   if(CMAKE_SIZEOF_VOID_P EQUAL 4 AND CMAKE_SYSTEM_PROCESSOR MATCHES "i.86|x86")

@@ -29,15 +29,29 @@ Mat4 rotationMueller(double c, double s);
 // delta (radians) between them, axis along the frame's x.
 Mat4 diattenuatorMueller(double e1, double e2, double delta);
 
-// The turn of the Stokes frame by an eigen-axis angle alpha: c = cos 2alpha, s = sin 2alpha,
-// from alpha in degrees as (alpha*2)*kDegToRad.
-struct AxisTurn {
+// cos and sin of one angle in radians, exactly as std::cos and std::sin give them. With the GNU
+// C library that is one sincos call, which reduces the argument once for both and gives the
+// bits of the two separate calls on every argument (tests/mueller_test.cpp checks this on
+// every implementation the library picks for the processor). Elsewhere (the Windows builds,
+// whose runtime's sincos is not shown to match its sin and cos) the two separate calls. Always
+// a call, never folded at compile time (-fno-builtin-sincos).
+struct CosSin {
   double c, s;
 };
-inline AxisTurn axisTurn(double alphaDegrees) {
-  const double alpha2 = (alphaDegrees * 2.0) * kDegToRad;
-  return AxisTurn{std::cos(alpha2), std::sin(alpha2)};
+inline CosSin cosSin(double radians) {
+#if defined(__GLIBC__)
+  CosSin r;
+  sincos(radians, &r.s, &r.c);
+  return r;
+#else
+  return CosSin{std::cos(radians), std::sin(radians)};
+#endif
 }
+
+// The turn of the Stokes frame by an eigen-axis angle alpha: c = cos 2alpha, s = sin 2alpha,
+// from alpha in degrees as (alpha*2)*kDegToRad.
+typedef CosSin AxisTurn;
+inline AxisTurn axisTurn(double alphaDegrees) { return cosSin((alphaDegrees * 2.0) * kDegToRad); }
 
 // cos and sin of a retardance delta (radians), as the maths library gives them.
 struct Retardance {
@@ -45,7 +59,10 @@ struct Retardance {
 };
 // Always evaluated, never folded: for delta = pi the matrix holds sin(pi) * r, a tiny non-zero
 // number, as the maths library gives it.
-inline Retardance retardance(double delta) { return Retardance{std::cos(delta), std::sin(delta)}; }
+inline Retardance retardance(double delta) {
+  const CosSin cs = cosSin(delta);
+  return Retardance{cs.c, cs.s};
+}
 
 // One beam's diattenuator-retarder, ready to be multiplied out: its axis turn, its two intensity
 // eigen-values and the cos and sin of its retardance.

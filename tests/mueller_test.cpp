@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <random>
@@ -10,6 +11,7 @@
 
 #include "geometry/units.h"
 #include "mueller/mueller.h"
+#include "tests/support/bits.h"
 
 namespace surf {
 namespace {
@@ -167,6 +169,67 @@ TEST(RotatedDiattenuatorMueller, TwoBeamsSideBySideComeOutAsAlone) {
       ASSERT_EQ(0, std::memcmp(fast, alone, sizeof fast))
           << "c " << first.c << " e1 " << first.e1 << " with c " << second.c << " e1 " << second.e1;
     }
+}
+
+// cosSin must give exactly the bits of separate cos and sin calls: on the arguments the axis
+// turns and the retardances produce, on multiples of pi/4 and their neighbours, on magnitudes
+// from the subnormals up through every range the library's argument reduction tells apart, and
+// on infinities and not-a-numbers. SURF_COSSIN_ARGUMENTS sets how many arguments are drawn
+// (default 2^21); bench/README.md shows the longer run over each of the maths library's
+// implementations for this processor.
+TEST(CosSin, GivesTheBitsOfSeparateCosAndSin) {
+  long long count = 1 << 21;
+  if (const char *n = std::getenv("SURF_COSSIN_ARGUMENTS")) count = std::atoll(n);
+  const double pi = kReflectionRetardance;
+  typedef double (*Draw)(std::mt19937_64 &);
+  const Draw draws[] = {
+      // any bit pattern: every exponent, both zeros, infinities, not-a-numbers with payloads
+      [](std::mt19937_64 &r) { return surf_test::fromBits(r()); },
+      [](std::mt19937_64 &r) { return std::uniform_real_distribution<double>(-7, 7)(r); },
+      // an axis turn as axisTurn forms it, from an oriented axis angle in degrees
+      [](std::mt19937_64 &r) {
+        const double alpha = std::uniform_real_distribution<double>(-460, 460)(r);
+        return (alpha * 2.0) * kDegToRad;
+      },
+      // a multiple of pi/4 up to 4096 pi, or one or two units in the last place beside it
+      [](std::mt19937_64 &r) {
+        const double k = static_cast<double>(static_cast<long long>(r() % 32769) - 16384);
+        double x = k * (kReflectionRetardance / 4);
+        for (int step = static_cast<int>(r() % 5) - 2; step != 0; step += step > 0 ? -1 : 1)
+          x = std::nextafter(x, step > 0 ? HUGE_VAL : -HUGE_VAL);
+        return x;
+      },
+      // a magnitude 2^-1074 to 2^80, either sign: subnormals, the small-argument shortcuts and
+      // every reduction
+      [](std::mt19937_64 &r) {
+        const double m = std::uniform_real_distribution<double>(1, 2)(r);
+        const double x = std::ldexp(m, static_cast<int>(r() % 1155) - 1075);
+        return r() % 2 ? x : -x;
+      },
+  };
+  const double fixed[] = {0.0, -0.0, pi, -pi, pi / 2, pi / 4, 2 * pi, 0.0 * kDegToRad,
+                          kNaN, -kNaN, surf_test::fromBits(0x7FF0000000000001ull),
+                          HUGE_VAL, -HUGE_VAL, std::numeric_limits<double>::denorm_min(),
+                          std::numeric_limits<double>::min(), std::numeric_limits<double>::max(),
+                          0x1p-27, 0x1p-26, std::nextafter(0x1p-27, 0.0),
+                          std::nextafter(0x1p-26, 0.0), 0.855469, 2.426265, 105414350.0};
+  std::mt19937_64 rng(20261209);
+  long long compared = 0, differences = 0;
+  const auto compare = [&](double x) {
+    const CosSin both = cosSin(x);
+    const double c = std::cos(x), s = std::sin(x);
+    ++compared;
+    if (surf_test::sameBits(both.c, c) && surf_test::sameBits(both.s, s)) return;
+    if (++differences <= 5)
+      ADD_FAILURE() << "x " << surf_test::hexBits(x) << ": cos " << surf_test::hexBits(both.c)
+                    << " for " << surf_test::hexBits(c) << ", sin " << surf_test::hexBits(both.s)
+                    << " for " << surf_test::hexBits(s);
+  };
+  for (double x : fixed) compare(x);
+  const int kinds = sizeof draws / sizeof draws[0];
+  for (long long n = 0; n < count; ++n) compare(draws[n % kinds](rng));
+  EXPECT_EQ(0, differences) << "of " << compared << " arguments";
+  EXPECT_EQ(count + static_cast<long long>(sizeof fixed / sizeof fixed[0]), compared);
 }
 
 struct OrientCase {
