@@ -1,5 +1,5 @@
-// surf_drive [N]: N evaluations of the benchmark's hit set (hit_set.h) through the loaded
-// plug-in, for counting instructions. The timed part is the function surf_drive_evaluations,
+// surf_drive [N [realistic|harsh]]: N evaluations of one of the benchmark's hit sets (hit_set.h,
+// the realistic one unless named) through the loaded plug-in, for counting instructions. The timed part is the function surf_drive_evaluations,
 // so callgrind can be told to count only that:
 //
 //   valgrind --tool=callgrind --toggle-collect=surf_drive_evaluations
@@ -38,12 +38,20 @@ extern "C" __attribute__((noinline)) void surf_drive_evaluations(FnEvaluateCoati
 
 int main(int argc, char **argv) {
   long count = 100000;
-  if (argc > 2 || (argc == 2 && (count = std::strtol(argv[1], nullptr, 10)) <= 0)) {
-    std::fprintf(stderr, "usage: %s [N]  (N evaluations, default 100000)\n", argv[0]);
+  int mix = surf_bench::kRealistic;
+  bool usage = argc > 3 || (argc >= 2 && (count = std::strtol(argv[1], nullptr, 10)) <= 0);
+  if (!usage && argc == 3) {
+    usage = true;
+    for (int m = 0; m < surf_bench::kMixCount; ++m)
+      if (std::strcmp(argv[2], surf_bench::mixName(m)) == 0) mix = m, usage = false;
+  }
+  if (usage) {
+    std::fprintf(stderr, "usage: %s [N [realistic|harsh]]  (N evaluations, default 100000)\n",
+                 argv[0]);
     return 2;
   }
   const surf_bench::Plugin plugin = surf_bench::loadPlugin();
-  const std::vector<double> pristine = surf_bench::makeHitSet();
+  const std::vector<double> pristine = surf_bench::makeHitSet(mix);
   std::vector<double> records(pristine);
   std::vector<double> out(static_cast<size_t>(surf_bench::kHitCount) * kCoatingOutputCount);
   surf_drive_evaluations(plugin.evaluate, records.data(), pristine.data(), out.data(), count);
@@ -51,7 +59,7 @@ int main(int argc, char **argv) {
   // A digest of the last output of every record, so runs can be compared.
   uint64_t digest = 0;
   for (double v : out) digest = (digest ^ surf_test::bits(v)) * 0x100000001b3ull;
-  std::printf("%ld evaluations through %s, output digest %016" PRIx64 "\n", count, plugin.path,
-              digest);
+  std::printf("%ld evaluations of the %s mix through %s, output digest %016" PRIx64 "\n", count,
+              surf_bench::mixName(mix), plugin.path, digest);
   return 0;
 }
