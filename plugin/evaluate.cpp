@@ -57,8 +57,12 @@ void evaluateCoating(double *in, double *out) {
   // trigonometric functions.
   const double m = referenceAzimuth(reference);
   const IncidenceAngles angles = incidenceAngles(ray, normal);
-  const Retardance reflectionRetardance = retardance(kReflectionRetardance);
-  const Retardance transmissionRetardance = retardance(kTransmissionRetardance);
+  // Both beams' factors are held side by side, lane 0 reflection and lane 1 transmission. The
+  // lanes are read one by one: a 16-byte read of two results the maths library stored apart
+  // waits until both stores have reached the cache.
+  double cd[2], sd[2];
+  cosSin(kReflectionRetardance, cd[0], sd[0]);
+  cosSin(kTransmissionRetardance, cd[1], sd[1]);
   const GridBracket i = findBracket(incidenceGrid, kIncidenceCount, angles.incidence);
   const GridBracket a = findBracket(azimuthGrid, kAzimuthCount, angles.azimuth);
 
@@ -73,16 +77,16 @@ void evaluateCoating(double *in, double *out) {
   out[kOutAbsorptanceP] = (1.0 - v[kRp]) - v[kTp];
 
   const OrientedAxes axes = orientAxes(ray, m, v[kRAxis], v[kTAxis]);
-  const AxisTurn reflectionTurn = axisTurn(axes.reflection);
-  const AxisTurn transmissionTurn = axisTurn(axes.transmission);
-  const DiattenuatorBeam reflection{reflectionTurn.c,       reflectionTurn.s,
-                                    v[kREigen1],            v[kREigen2],
-                                    reflectionRetardance.cd, reflectionRetardance.sd};
-  const DiattenuatorBeam transmission{transmissionTurn.c,       transmissionTurn.s,
-                                      v[kTEigen1],              v[kTEigen2],
-                                      transmissionRetardance.cd, transmissionRetardance.sd};
-  rotatedDiattenuatorMuellers(reflection, out + kOutReflectionMueller, transmission,
-                              out + kOutTransmissionMueller);
+  double c[2], s[2];
+  axisTurn(axes.reflection, c[0], s[0]);
+  axisTurn(axes.transmission, c[1], s[1]);
+  const DiattenuatorPair beams{Pair{c[0], c[1]},
+                               Pair{s[0], s[1]},
+                               Pair{v[kREigen1], v[kTEigen1]},
+                               Pair{v[kREigen2], v[kTEigen2]},
+                               Pair{cd[0], cd[1]},
+                               Pair{sd[0], sd[1]}};
+  rotatedDiattenuatorMuellers(beams, out + kOutReflectionMueller, out + kOutTransmissionMueller);
 }
 
 }  // namespace surf
