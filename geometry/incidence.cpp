@@ -61,6 +61,9 @@ void anglesOnTiltedNormal(const Vec3 &ray, const Vec3 &normal, double &theta, do
   Vec3 a;
   cross3(n, w, a);
   const double tangential = normalize3(a);
+  // The azimuth's cosine is formed here too, so that only it, not the two vectors, waits across
+  // the first call.
+  const double cosPhi = dot3(x, a);
   theta = std::acos(std::fabs(dot3(ray, normal)));
   // A ray along the normal has no plane of incidence: azimuth 0. A ray without a tangential
   // direction gets azimuth 0 too, like a ray along a +z normal, instead of whatever the last
@@ -71,7 +74,7 @@ void anglesOnTiltedNormal(const Vec3 &ray, const Vec3 &normal, double &theta, do
     phi = 0.0;
     return;
   }
-  phi = std::acos(dot3(x, a));
+  phi = std::acos(cosPhi);
 }
 
 }  // namespace
