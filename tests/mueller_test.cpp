@@ -175,7 +175,7 @@ TEST(RotatedDiattenuatorMueller, TwoBeamsSideBySideComeOutAsAlone) {
 // turns and the retardances produce, on multiples of pi/4 and their neighbours, on magnitudes
 // from the subnormals up through every range the library's argument reduction tells apart, and
 // on infinities and not-a-numbers. SURF_COSSIN_ARGUMENTS sets how many arguments are drawn
-// (default 2^21); bench/README.md shows the longer run over each of the maths library's
+// (default 2^21); docs/exactness.md shows the longer run over each of the maths library's
 // implementations for this processor.
 TEST(CosSin, GivesTheBitsOfSeparateCosAndSin) {
   long long count = 1 << 21;
