@@ -152,6 +152,19 @@ class OwnCoating(Work):
             result = subprocess.run(argv, cwd=self.dir, capture_output=True, text=True)
             self.assertEqual((result.returncode, result.stdout), (0, shown), line)
 
+    def test_normal_incidence_data_a_right_angle_apart_stays_a_whole_polarizer(self):
+        # At normal incidence one coating seen from two azimuths is one matrix turned by the
+        # azimuth: data at 0 and 90 deg alone gives a whole polarizer along every azimuth between.
+        with open(self.path("polarizer.csv"), "w") as f:
+            f.write(wire_grid_example.data_text(self.WAVELENGTHS, self.INCIDENCES, (0, 90),
+                                                **IDEAL_POLARIZER))
+        self.ok("import", "polarizer.csv", "-o", "polarizer-table.csv")
+        names = ("rEigen1", "rEigen2", "rAxis", "tEigen1", "tEigen2", "tAxis")
+        for sample in rows_of(self.path("polarizer-table.csv")):
+            if sample["incidence"] == "0" and sample["azimuth"] in ("20", "45", "70"):
+                a = float(sample["azimuth"])
+                self.assertEqual([float(sample[n]) for n in names], [0, 1, a, 1, 0, a], sample)
+
     def test_a_polarizer_imports_builds_and_evaluates_as_computed(self):
         with open(self.path("polarizer.csv"), "w") as f:
             f.write(wire_grid_example.data_text(self.WAVELENGTHS, self.INCIDENCES, self.AZIMUTHS,
