@@ -16,6 +16,7 @@ import subprocess
 import sys
 import tempfile
 import unittest
+import unittest.mock
 
 SOURCE = os.environ.get("SURF_SOURCE_DIR",
                         os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
@@ -155,15 +156,25 @@ class OwnCoating(Work):
     def test_normal_incidence_data_a_right_angle_apart_stays_a_whole_polarizer(self):
         # At normal incidence one coating seen from two azimuths is one matrix turned by the
         # azimuth: data at 0 and 90 deg alone gives a whole polarizer along every azimuth between.
+        # The wires lie 0.02 deg off (within the build's bound at normal incidence, where the
+        # table takes the azimuth), so at azimuth 90 the axes lie at 90.02 deg: kept there, not
+        # wrapped to -89.98 beside 85-odd degrees at the azimuth before.
+        with unittest.mock.patch.object(wire_grid_example, "wire_angle",
+                                        lambda i, a: wire_angle(i, a) + 0.02):
+            text = wire_grid_example.data_text(self.WAVELENGTHS, self.INCIDENCES, (0, 90),
+                                               **IDEAL_POLARIZER)
         with open(self.path("polarizer.csv"), "w") as f:
-            f.write(wire_grid_example.data_text(self.WAVELENGTHS, self.INCIDENCES, (0, 90),
-                                                **IDEAL_POLARIZER))
+            f.write(text)
         self.ok("import", "polarizer.csv", "-o", "polarizer-table.csv")
         names = ("rEigen1", "rEigen2", "rAxis", "tEigen1", "tEigen2", "tAxis")
         for sample in rows_of(self.path("polarizer-table.csv")):
-            if sample["incidence"] == "0" and sample["azimuth"] in ("20", "45", "70"):
-                a = float(sample["azimuth"])
-                self.assertEqual([float(sample[n]) for n in names], [0, 1, a, 1, 0, a], sample)
+            a, i = float(sample["azimuth"]), float(sample["incidence"])
+            if i == 0 and a in (20, 45, 70):
+                values = [float(sample[n]) for n in names]
+                self.assertEqual(values[:2] + values[3:5], [0, 1, 1, 0], sample)
+                self.assertLessEqual(max(abs(values[2] - a), abs(values[5] - a)), 0.021, sample)
+            elif i > 0 and a == 90:
+                self.assertEqual([float(sample[n]) for n in names[2::3]], [90.02] * 2, sample)
 
     def test_a_polarizer_imports_builds_and_evaluates_as_computed(self):
         with open(self.path("polarizer.csv"), "w") as f:
