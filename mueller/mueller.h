@@ -31,13 +31,14 @@ Mat4 rotationMueller(double c, double s);
 Mat4 diattenuatorMueller(double e1, double e2, double delta);
 
 // cos and sin of one angle in radians, exactly as std::cos and std::sin give them, stored to c
-// and s. With the GNU C library that is one sincos call, which reduces the argument once for
-// both and gives the bits of the two separate calls on every argument (tests/mueller_test.cpp
-// checks this on every implementation the library picks for the processor). Elsewhere (the
-// Windows builds, whose runtime's sincos is not shown to match its sin and cos) the two
-// separate calls. Always a call, never folded at compile time (-fno-builtin-sincos).
+// and s. With the GNU C library on x86-64 that is one sincos call, which reduces the argument
+// once for both and gives the bits of the two separate calls on every argument
+// (tests/mueller_test.cpp checks this on every implementation the library picks for the
+// processor). Elsewhere (the Windows builds, whose runtime's sincos is not shown to match its
+// sin and cos, and other processors, where nobody has checked) the two separate calls. Always
+// a call, never folded at compile time (-fno-builtin-sincos).
 inline void cosSin(double radians, double &c, double &s) {
-#if defined(__GLIBC__)
+#if defined(__GLIBC__) && defined(__x86_64__)
   sincos(radians, &s, &c);
 #else
   c = std::cos(radians);
